@@ -1,0 +1,190 @@
+// The POSIX backend: a Windows-like machine inside one host folder. Drive letters map
+// to folders (C: -> <root>/drive_c, Z: -> the host's "/", as in Wine), names resolve
+// without regard to case, the registry is a store file in the root.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace bv {
+
+// Maps Windows paths to host paths below the root.
+class PosixPathMap {
+public:
+    explicit PosixPathMap(std::string root);
+
+    const std::string& Root() const { return root_; }
+    void MapDrive(char letter, const std::string& hostFolder);
+    bool HasDrive(char letter) const;
+
+    // Host path of a Windows path; existing components are matched without regard to case.
+    // Empty if the drive or share is not mapped. Relative paths start at `currentDir`.
+    std::string HostPath(const std::string& windowsPath) const;
+    // The Windows path with each existing component spelled as stored.
+    std::string CanonicalPath(const std::string& windowsPath) const;
+    void SetCurrentDir(const std::string& dir) { currentDir_ = dir; }
+    const std::string& CurrentDir() const { return currentDir_; }
+
+private:
+    std::string Absolute(const std::string& windowsPath) const;
+    std::string root_;
+    std::map<char, std::string> drives_;
+    std::string currentDir_ = "C:\\";
+};
+
+class PosixRegistry : public Registry {
+public:
+    explicit PosixRegistry(std::string storeFile);
+    ~PosixRegistry() override;
+
+    long KeyExists(RegRoot root, const std::string& path) override;
+    long CreateKey(RegRoot root, const std::string& path) override;
+    long DeleteKeyTree(RegRoot root, const std::string& path) override;
+    long QueryValue(RegRoot root, const std::string& path, const std::string& name,
+                    RegValue& out) override;
+    long SetValue(RegRoot root, const std::string& path, const std::string& name, uint32_t type,
+                  const Bytes& data) override;
+    long DeleteValue(RegRoot root, const std::string& path, const std::string& name) override;
+    long EnumSubKeys(RegRoot root, const std::string& path, std::vector<std::string>& out) override;
+    long EnumValues(RegRoot root, const std::string& path, std::vector<RegValue>& out) override;
+
+private:
+    struct Key;
+    struct Store;
+    Key* Find(RegRoot root, const std::string& path);
+    void Reload();
+    bool Save();
+    std::string file_;
+    std::unique_ptr<Store> store_;
+};
+
+class PosixFiles : public Files {
+public:
+    explicit PosixFiles(PosixPathMap& map) : map_(map) {}
+
+    uint32_t GetAttributes(const std::string& path) override;
+    bool SetAttributes(const std::string& path, uint32_t attributes) override;
+    std::vector<FindEntry> Find(const std::string& pattern) override;
+    std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode,
+                                     long* error = nullptr) override;
+    bool CreateDirectory(const std::string& path, long* error = nullptr) override;
+    bool RemoveDirectory(const std::string& path) override;
+    bool DeleteFile(const std::string& path, long* error = nullptr) override;
+    bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool MoveFile(const std::string& from, const std::string& to, bool replaceExisting,
+                  long* error = nullptr) override;
+    bool MoveFileAtRestart(const std::string& from, const std::string& to) override;
+    bool GetTimes(const std::string& path, FileTime* creation, FileTime* lastWrite) override;
+    bool SetTimes(const std::string& path, const FileTime* creation,
+                  const FileTime* lastWrite) override;
+    int64_t FreeBytes(const std::string& path) override;
+    bool VolumeReady(const std::string& root) override;
+    long ConnectShare(const std::string& remote) override;
+    std::string CurrentDirectory() override;
+    bool SetCurrentDirectory(const std::string& path) override;
+    std::string ShortPath(const std::string& path) override;
+    std::string LongPath(const std::string& path) override;
+    int FolderWriteAccess(const std::string& folder) override;
+
+    // Moves registered for the next restart, as (from, to) pairs.
+    const std::vector<std::pair<std::string, std::string>>& PendingRestartMoves() const {
+        return restartMoves_;
+    }
+
+private:
+    PosixPathMap& map_;
+    std::vector<std::pair<std::string, std::string>> restartMoves_;
+};
+
+class PosixShell : public Shell {
+public:
+    explicit PosixShell(PosixPathMap& map);
+    bool SpecialFolder(int csidl, std::string& path) override;
+    std::string ExpandEnvironment(const std::string& text) override;
+    std::string GetEnvironment(const std::string& name) override;
+    bool OpenDocument(const std::string& target) override;
+    void NotifyAssociationChanged() override { ++associationNotices; }
+
+    void SetEnvironment(const std::string& name, const std::string& value);
+    // Folders by CSIDL; a missing entry is a folder the shell does not know.
+    std::map<int, std::string> folders;
+    std::vector<std::string> openedDocuments;
+    int associationNotices = 0;
+
+private:
+    PosixPathMap& map_;
+    std::map<std::string, std::string> env_;  // upper-cased name -> value
+};
+
+class PosixSystem : public System {
+public:
+    explicit PosixSystem(PosixShell& shell) : shell_(shell) {}
+    OsVersion GetVersion() override { return version; }
+    std::string AnsiToOem(const std::string& text) override;
+    std::string OemToAnsi(const std::string& text) override;
+    char DecimalSeparator() override { return ','; }
+    std::string MonthName(int month) override;
+    std::string DateTimeText(const DateTime& when) override;
+    DateTime LocalNow() override;
+    FileTime UtcNow() override;
+    bool FileTimeToLocal(FileTime utc, DateTime& local) override;
+    bool LocalToFileTime(const DateTime& local, FileTime& utc) override;
+    std::string ProgramFile() override { return programFile; }
+    std::string TempPath() override;
+    std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
+    std::vector<ProcessEntry> Processes() override;
+    std::string ErrorText(long error) override;
+    bool RandomBytes(void* buffer, size_t count) override;
+    bool ReadVersionResource(const std::string& path, Bytes& resource) override;
+
+    // Windows XP SP3 unless a test says otherwise.
+    OsVersion version{true, 2, 5, 1, 2600, "Service Pack 3"};
+    std::string programFile = "C:\\Programme\\Brevisto\\brevisto.exe";
+    // Processes reported besides the host's own (for tests of the process checks).
+    std::vector<std::string> extraProcesses;
+    bool includeHostProcesses = true;
+
+private:
+    PosixShell& shell_;
+};
+
+// Answers without a user: the safe choice of each button set (OK, Cancel, No, Abort);
+// the question is written to standard error.
+class HeadlessPrompter : public Prompter {
+public:
+    int MessageBox(const std::string& text, const std::string& caption, uint32_t style) override;
+    void PlainMessage(const std::string& text) override;
+    bool SelectFolder(const std::string& title, const std::string& root, std::string& folder,
+                      bool newFolderButton) override;
+    std::string SelectFolderFromComputer(const std::string& title,
+                                         const std::string& initialFolder) override;
+};
+
+class IdlePump : public Pump {
+public:
+    void ProcessMessages() override {}
+};
+
+// The whole backend over one root folder (created if missing), with an XP-like German
+// user profile on drive C:.
+class PosixPlatform {
+public:
+    explicit PosixPlatform(const std::string& root);
+    ~PosixPlatform();
+
+    PosixPathMap map;
+    PosixRegistry registry;
+    PosixFiles files;
+    PosixShell shell;
+    PosixSystem system;
+    HeadlessPrompter headlessPrompter;
+    IdlePump idlePump;
+
+    // A Platform over this backend, with another prompter and pump if given.
+    Platform Bind(Prompter* prompter = nullptr, Pump* pump = nullptr);
+};
+
+}  // namespace bv

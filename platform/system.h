@@ -1,0 +1,65 @@
+// Operating system facts and services: version, code pages, locale, processes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace bv {
+
+// What GetVersionExA reports.
+struct OsVersion {
+    bool ok = false;
+    uint32_t platformId = 0;  // 1 = Windows 9x, 2 = Windows NT
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+    std::string servicePack;  // szCSDVersion
+};
+
+struct ProcessEntry {
+    uint32_t id = 0;
+    std::string exeFile;  // as the process snapshot reports it
+};
+
+class System {
+public:
+    virtual ~System() = default;
+
+    virtual OsVersion GetVersion() = 0;
+
+    // ANSI (1252) <-> OEM (850) as CharToOemA / OemToCharA do.
+    virtual std::string AnsiToOem(const std::string& text) = 0;
+    virtual std::string OemToAnsi(const std::string& text) = 0;
+
+    // Locale: the decimal separator, month names (1..12) and the local
+    // date-time text "dd.mm.yyyy hh:nn:ss" of the user's settings.
+    virtual char DecimalSeparator() = 0;
+    virtual std::string MonthName(int month) = 0;
+    virtual std::string DateTimeText(const DateTime& when) = 0;
+    virtual DateTime LocalNow() = 0;
+    virtual FileTime UtcNow() = 0;
+    virtual bool FileTimeToLocal(FileTime utc, DateTime& local) = 0;
+    virtual bool LocalToFileTime(const DateTime& local, FileTime& utc) = 0;
+
+    // Full path of the running program's file.
+    virtual std::string ProgramFile() = 0;
+    // GetTempPathA with its trailing backslash; empty if the call fails.
+    virtual std::string TempPath() = 0;
+    // The Windows folder without trailing backslash.
+    virtual std::string WindowsDirectory() = 0;
+
+    virtual std::vector<ProcessEntry> Processes() = 0;
+
+    // The system's text for a Win32 error number.
+    virtual std::string ErrorText(long error) = 0;
+
+    // Random bytes from the system's random source.
+    virtual bool RandomBytes(void* buffer, size_t count) = 0;
+
+    // The raw version resource of a file (GetFileVersionInfoA); false if it has none.
+    virtual bool ReadVersionResource(const std::string& path, Bytes& resource) = 0;
+};
+
+}  // namespace bv
