@@ -11,6 +11,7 @@
 #include "platform/ansi.h"
 #include "platform/path.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/profile.h"
 
 namespace bv {
 
@@ -287,4 +288,10 @@ Platform PosixPlatform::Bind(Prompter* prompter, Pump* pump) {
                     pump ? *pump : idlePump};
 }
 
+}  // namespace bv
+
+namespace bv {
+std::unique_ptr<PrivateProfile> CreateSystemProfile(Files& files) {
+    return CreatePortableProfile(files);
+}
 }  // namespace bv
