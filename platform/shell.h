@@ -33,6 +33,9 @@ public:
     // The folder without trailing backslash; false (and an empty text) if the
     // shell does not know it. Callers treat that as "not available".
     virtual bool SpecialFolder(int csidl, std::string& path) = 0;
+    // False where the system has no special-folder call at all (early Windows 95 shells);
+    // the folders are then read from the registry's "Shell Folders" key.
+    virtual bool SpecialFoldersSupported() { return true; }
 
     // Expands %NAME% references as the system does; unknown names stay as written.
     virtual std::string ExpandEnvironment(const std::string& text) = 0;

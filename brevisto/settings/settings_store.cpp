@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "brevisto/support/path_component.h"
 #include "platform/path.h"
 
 namespace bv {
@@ -114,10 +115,9 @@ bool Settings::SetBool(const std::string& name, bool value) {
 std::string Settings::BackupFolder() {
     std::string folder = ExpandPath(p_.shell, String("bakFolder"), true);
     if (!folder.empty()) return folder;
-    std::string documents;
     // Without a documents folder there is no default: never fall back to a drive root.
-    if (!p_.shell.SpecialFolder(Csidl::Personal, documents) || documents.empty())
-        return std::string();
+    std::string documents = TPathComponent(p_).ShellPersonalFolder();
+    if (documents.empty()) return std::string();
     return IncludeTrailingBackslash(documents) + "bvq-backups\\";
 }
 
