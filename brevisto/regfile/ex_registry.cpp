@@ -395,19 +395,28 @@ void TExRegistry::ImportValueLine(const std::string& fileName, size_t lineIndex,
             SkipBlanks(rest);
             if (rest.empty() || rest[0] != ':') SyntaxError(fileName, lineIndex, rest);
             rest.erase(0, 1);
+            // Every run of hex digits is one byte (its low 8 bits). An item without digits
+            // (",,", a trailing ",", or nothing at all) stands for a zero byte in its place,
+            // so the length is always the number of commas plus one.
             size_t commas = 0;
             bool inNumber = false;
+            bool itemHasDigits = false;
             for (char c : rest) {
-                if (c == ',') ++commas;
                 if (IsHexDigit(c)) {
                     if (!inNumber) data.push_back(0);
                     data.back() = static_cast<uint8_t>((data.back() << 4) | HexDigitValue(c));
                     inNumber = true;
-                } else {
-                    inNumber = false;
+                    itemHasDigits = true;
+                    continue;
+                }
+                inNumber = false;
+                if (c == ',') {
+                    if (!itemHasDigits) data.push_back(0);
+                    ++commas;
+                    itemHasDigits = false;
                 }
             }
-            // The length is what the commas say; empty items read as zero bytes.
+            if (!itemHasDigits) data.push_back(0);
             data.resize(commas + 1, 0);
         } else {
             SyntaxError(fileName, lineIndex, word + rest);
