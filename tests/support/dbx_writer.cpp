@@ -84,6 +84,7 @@ uint32_t DbxWriter::AddRecord(const std::vector<DbxField>& fields, int64_t lengt
     std::vector<uint8_t> data;
     for (const auto& field : fields) {
         uint32_t value = field.direct;
+        if (value > 0xFFFFFF) throw std::logic_error("field values have 24 bits");
         if ((field.id & 0x80) == 0 && !field.stored.empty()) {
             value = static_cast<uint32_t>(data.size());
             data.insert(data.end(), field.stored.begin(), field.stored.end());
