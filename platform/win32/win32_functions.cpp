@@ -1,0 +1,30 @@
+#include "platform/win32/win32_functions.h"
+
+namespace bv::win32 {
+
+void* FindWindowsFunction(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle) handle = LoadLibraryA(module);
+    if (!handle) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(handle, name));
+}
+
+bool IsWin9x() {
+    // The high bit of GetVersion is set on the 9x line only.
+    return (::GetVersion() & 0x80000000u) != 0;
+}
+
+bool IsWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+}  // namespace bv::win32

@@ -1,0 +1,34 @@
+// Functions that Windows 95 or NT 4 lack are looked up at run time instead of being
+// imported, so the program still starts there. The pointer type comes from the
+// SDK's own declaration, so a lookup cannot disagree with the real signature:
+//
+//   static const auto getFree = GET_WINDOWS_FUNCTION("kernel32.dll", GetDiskFreeSpaceExA);
+//   if (getFree) ...
+#pragma once
+#include <string>
+
+#include "platform/win32/win32_api.h"
+
+namespace bv::win32 {
+
+// The function's address, or null when the module or the function is missing.
+// A module that is not yet loaded is loaded and stays loaded.
+void* FindWindowsFunction(const char* module, const char* name);
+
+template <typename F>
+F WindowsFunction(const char* module, const char* name) {
+    return reinterpret_cast<F>(FindWindowsFunction(module, name));
+}
+
+// Windows 95, 98 and ME (no security, no Unicode registry, stubs for many calls).
+bool IsWin9x();
+// Running under Wine (for the few places where Wine differs from Windows).
+bool IsWine();
+
+// ANSI (system code page) <-> UTF-16 for the calls that only take wide strings.
+std::wstring AnsiToWide(const std::string& text);
+
+}  // namespace bv::win32
+
+#define GET_WINDOWS_FUNCTION(module, name) \
+    (::bv::win32::WindowsFunction<decltype(&::name)>(module, #name))

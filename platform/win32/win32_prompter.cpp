@@ -1,0 +1,186 @@
+// Message boxes and the shell's folder browser.
+#include <string>
+#include <vector>
+
+#include "platform/prompter.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_platform.h"
+
+namespace bv {
+namespace {
+
+// BIF_NEWDIALOGSTYLE and BIF_NONEWFOLDERBUTTON by value: older SDK headers lack them,
+// and older shells ignore them.
+constexpr UINT kReturnOnlyFsDirs = 0x0001;
+constexpr UINT kStatusText = 0x0004;
+constexpr UINT kNewDialogStyle = 0x0040;
+constexpr UINT kNoNewFolderButton = 0x0200;
+
+void FreeIdList(LPITEMIDLIST list) {
+    if (!list) return;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+        allocator->Free(list);
+        allocator->Release();
+    }
+}
+
+// Disables every window of the thread while a shell dialog is open (the dialog itself
+// only disables its owner), and enables them again afterwards.
+class DisabledWindows {
+public:
+    DisabledWindows() { EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(this)); }
+    ~DisabledWindows() {
+        for (HWND window : windows_) {
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+        }
+    }
+    DisabledWindows(const DisabledWindows&) = delete;
+    DisabledWindows& operator=(const DisabledWindows&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+            EnableWindow(window, FALSE);
+            reinterpret_cast<DisabledWindows*>(self)->windows_.push_back(window);
+        }
+        return TRUE;
+    }
+    std::vector<HWND> windows_;
+};
+
+// The new dialog style needs COM in single-threaded mode for the calling thread.
+class OleScope {
+public:
+    OleScope() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleScope() {
+        if (ok_) OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+private:
+    bool ok_;
+};
+
+struct BrowseState {
+    std::string initial;
+    bool statusLine = false;
+};
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data) {
+    const BrowseState* state = reinterpret_cast<const BrowseState*>(data);
+    if (message == BFFM_INITIALIZED) {
+        if (!state->initial.empty()) {
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(state->initial.c_str()));
+        }
+    } else if (message == BFFM_SELCHANGED && state->statusLine) {
+        char path[MAX_PATH] = {};
+        if (!SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(param), path)) path[0] = '\0';
+        SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+    }
+    return 0;
+}
+
+// The root folder's item list from its path, parsed by the desktop folder.
+LPITEMIDLIST ParsePath(HWND owner, const std::string& path) {
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return nullptr;
+    std::wstring wide = win32::AnsiToWide(path);
+    std::vector<wchar_t> name(wide.begin(), wide.end());
+    name.push_back(L'\0');
+    LPITEMIDLIST list = nullptr;
+    ULONG eaten = 0;
+    if (FAILED(desktop->ParseDisplayName(owner, nullptr, name.data(), &eaten, &list, nullptr))) list = nullptr;
+    desktop->Release();
+    return list;
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Shows the browser and returns the chosen folder's path; empty if cancelled.
+std::string Browse(BROWSEINFOA& info, BrowseState& state) {
+    info.lpfn = &BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&state);
+    HWND owner = info.hwndOwner;
+    LPITEMIDLIST chosen;
+    {
+        DisabledWindows disabled;
+        chosen = SHBrowseForFolderA(&info);
+    }
+    if (owner && IsWindow(owner)) SetActiveWindow(owner);
+    if (!chosen) return std::string();
+    char path[MAX_PATH] = {};
+    bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
+    FreeIdList(chosen);
+    return ok ? std::string(path) : std::string();
+}
+
+class Win32Prompter : public Prompter {
+public:
+    explicit Win32Prompter(std::string appTitle) : appTitle_(std::move(appTitle)) {}
+
+    int MessageBox(const std::string& text, const std::string& caption, uint32_t style) override {
+        return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+    }
+
+    void PlainMessage(const std::string& text) override {
+        MessageBoxA(GetActiveWindow(), text.c_str(), appTitle_.c_str(), MB_OK);
+    }
+
+    bool SelectFolder(const std::string& title, const std::string& root, std::string& folder,
+                      bool newFolderButton) override {
+        if (!IsFolder(folder)) folder.clear();
+        OleScope ole;
+        HWND owner = GetActiveWindow();
+        LPITEMIDLIST rootList = root.empty() ? nullptr : ParsePath(owner, root);
+        char display[MAX_PATH] = {};
+        BROWSEINFOA info = {};
+        info.hwndOwner = owner;
+        info.pidlRoot = rootList;
+        info.pszDisplayName = display;
+        info.lpszTitle = title.c_str();
+        info.ulFlags = kReturnOnlyFsDirs | kNewDialogStyle | (newFolderButton ? 0 : kNoNewFolderButton);
+        BrowseState state;
+        state.initial = folder;
+        std::string chosen = Browse(info, state);
+        FreeIdList(rootList);
+        if (chosen.empty()) return false;
+        folder = chosen;
+        return true;
+    }
+
+    std::string SelectFolderFromComputer(const std::string& title, const std::string& initialFolder) override {
+        HWND owner = GetActiveWindow();
+        LPITEMIDLIST computer = nullptr;
+        if (FAILED(SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &computer)) || !computer) return std::string();
+        char display[MAX_PATH] = {};
+        BROWSEINFOA info = {};
+        info.hwndOwner = owner;
+        info.pidlRoot = computer;
+        info.pszDisplayName = display;
+        info.lpszTitle = title.c_str();
+        info.ulFlags = kReturnOnlyFsDirs | kStatusText;
+        BrowseState state;
+        state.initial = initialFolder;
+        state.statusLine = true;
+        std::string chosen = Browse(info, state);
+        FreeIdList(computer);
+        return chosen;
+    }
+
+private:
+    std::string appTitle_;
+};
+
+}  // namespace
+
+std::unique_ptr<Prompter> CreateWin32Prompter(const std::string& appTitle) {
+    return std::make_unique<Win32Prompter>(appTitle);
+}
+
+}  // namespace bv

@@ -1,0 +1,88 @@
+// Shell services through shell32 and kernel32.
+#include <string>
+#include <vector>
+
+#include "platform/shell.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_platform.h"
+
+namespace bv {
+namespace {
+
+// Frees an item identifier list with the shell's allocator (Windows 95 has no
+// CoTaskMemFree contract for it).
+void FreeIdList(LPITEMIDLIST list) {
+    if (!list) return;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+        allocator->Free(list);
+        allocator->Release();
+    }
+}
+
+// SHGetSpecialFolderPathA came with the Internet Explorer 4 shell; the plain
+// Windows 95 and NT 4 shell only has the item identifier route.
+decltype(&SHGetSpecialFolderPathA) SpecialFolderPathFunction() {
+    static const auto getPath = GET_WINDOWS_FUNCTION("shell32.dll", SHGetSpecialFolderPathA);
+    return getPath;
+}
+
+class Win32Shell : public Shell {
+public:
+    bool SpecialFolder(int csidl, std::string& path) override {
+        path.clear();
+        char buffer[MAX_PATH + 1] = {};
+        if (auto getPath = SpecialFolderPathFunction()) {
+            if (!getPath(nullptr, buffer, csidl, FALSE)) return false;
+        } else {
+            LPITEMIDLIST list = nullptr;
+            if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return false;
+            bool ok = SHGetPathFromIDListA(list, buffer) != FALSE;
+            FreeIdList(list);
+            if (!ok) return false;
+        }
+        path = buffer;  // up to the first NUL
+        if (path.size() > 3 && path.back() == '\\') path.pop_back();
+        return !path.empty();
+    }
+
+    bool SpecialFoldersSupported() override { return SpecialFolderPathFunction() != nullptr; }
+
+    std::string ExpandEnvironment(const std::string& text) override {
+        std::vector<char> buffer(text.size() + 256);
+        for (;;) {
+            DWORD n = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (n == 0) return text;
+            // The count includes the NUL (9x adds one more); grow until it fits.
+            if (n <= buffer.size()) return std::string(buffer.data());
+            buffer.resize(n + 1);
+        }
+    }
+
+    std::string GetEnvironment(const std::string& name) override {
+        std::vector<char> buffer(256);
+        for (;;) {
+            DWORD n = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (n == 0) return std::string();
+            if (n < buffer.size()) return std::string(buffer.data(), n);
+            buffer.resize(n + 1);
+        }
+    }
+
+    bool OpenDocument(const std::string& target) override {
+        HINSTANCE result = ShellExecuteA(GetActiveWindow(), "open", target.c_str(), nullptr, nullptr,
+                                         SW_SHOWNORMAL);
+        return reinterpret_cast<INT_PTR>(result) > 32;
+    }
+
+    void NotifyAssociationChanged() override {
+        SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Shell> CreateWin32Shell() { return std::make_unique<Win32Shell>(); }
+
+}  // namespace bv
