@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Creates the template Wine prefix that the Windows test runs copy: Windows XP,
+# German-ready fonts, no audio, one virtual desktop with title bars, and real
+# folders where Wine would link the user's folders into $HOME.
+#   tools/wine/make-prefix.sh <dir>     (does nothing when <dir> is complete)
+set -euo pipefail
+
+[ $# -eq 1 ] || { echo "usage: $0 <prefix dir>" >&2; exit 2; }
+PREFIX=$(realpath -m "$1")
+MARK=$PREFIX/.brevisto-template
+# Raised whenever the recipe below changes, so older templates are made again.
+RECIPE=2
+
+complete() { [ "$(cat "$MARK" 2>/dev/null)" = "$RECIPE" ]; }
+complete && exit 0
+
+mkdir -p "$(dirname "$PREFIX")"
+# Several test runs may start at once; only one builds the template.
+exec 9>"$PREFIX.lock"
+flock 9
+complete && exit 0
+
+command -v wine >/dev/null || { echo "wine is not installed (./run deps)" >&2; exit 1; }
+command -v wineboot >/dev/null || { echo "wineboot is not installed (./run deps)" >&2; exit 1; }
+# The tests run German; Wine rewrites the user's locale settings whenever the locale
+# changes, so the prefix is made under the same locale.
+locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' \
+  || { echo "locale de_DE.UTF-8 is not generated (./run deps)" >&2; exit 1; }
+export LC_ALL=de_DE.UTF-8
+
+# Built beside the target and moved into place when complete, so an interrupted
+# run never leaves a prefix that looks usable.
+WORK=$PREFIX.building
+rm -rf "$WORK" "$PREFIX"
+mkdir -p "$WORK"
+
+export WINEPREFIX=$WORK
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY
+
+echo "== creating Wine prefix $PREFIX"
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+[ -f "$WORK/system.reg" ] && [ -d "$WORK/drive_c/windows" ] \
+  || { echo "wineboot did not create the prefix" >&2; exit 1; }
+
+# Wine links Desktop, Documents etc. to the host's home; tests must not write there.
+for users in "$WORK"/drive_c/users/*; do
+  [ -d "$users" ] || continue
+  find "$users" -maxdepth 2 -type l | while read -r link; do
+    rm -f "$link"
+    mkdir -p "$link"
+  done
+done
+
+# Without these, Tahoma and MS Sans Serif fall back to something else.
+mkdir -p "$WORK/drive_c/windows/Fonts"
+cp -f /usr/share/wine/fonts/* "$WORK/drive_c/windows/Fonts/" 2>/dev/null \
+  || echo "warning: /usr/share/wine/fonts missing (package fonts-wine)" >&2
+
+REG=$WORK/drive_c/brevisto-prefix.reg
+printf '%s\r\n' \
+  'REGEDIT4' '' \
+  '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="winxp"' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Audio"=""' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' \
+  '[HKEY_CURRENT_USER\Control Panel\International]' '"sShortDate"="dd.MM.yyyy"' '' >"$REG"
+wine regedit /s 'C:\brevisto-prefix.reg' >/dev/null 2>&1
+wineserver -w
+rm -f "$REG"
+grep -q '"Version"="winxp"' "$WORK/user.reg" \
+  || { echo "could not set the Windows version in the prefix" >&2; exit 1; }
+grep -q '"Locale"="00000407"' "$WORK/user.reg" \
+  || { echo "the prefix did not take the German locale" >&2; exit 1; }
+
+echo "$RECIPE" >"$WORK/.brevisto-template"
+mv "$WORK" "$PREFIX"
+echo "== Wine prefix ready"
