@@ -341,25 +341,25 @@ void TZipWriter::BeginOutput(Run& run) {
 void TZipWriter::CopyOldEntry(Run& run, int index) {
     const TZipHeader old = entries_[static_cast<size_t>(index)].header;
     FileStream& in = OpenArchive();
+    // A read error fails the run (the old archive stays); only an entry whose local header
+    // is not there at all has nothing left to copy.
+    const uint64_t size = in.Size();
     uint8_t fixed[kLocalHeaderSize];
-    if (!ReadAt(in, old.localHeaderOffset, fixed, sizeof fixed) ||
-        Get32(fixed) != kLocalHeaderSig) {
-        run.oldState[static_cast<size_t>(index)] = Run::Lost;  // nothing left to copy
+    if (old.localHeaderOffset > size || size - old.localHeaderOffset < kLocalHeaderSize) {
+        run.oldState[static_cast<size_t>(index)] = Run::Lost;
         return;
     }
+    if (!ReadAt(in, old.localHeaderOffset, fixed, sizeof fixed)) throw WriteFailure();
     const size_t n = Get16(fixed + 26), m = Get16(fixed + 28);
+    const uint64_t data = old.localHeaderOffset + kLocalHeaderSize + n + m;
+    if (Get32(fixed) != kLocalHeaderSig || data > size || old.compressedSize > size - data) {
+        run.oldState[static_cast<size_t>(index)] = Run::Lost;
+        return;
+    }
     std::string extra(m, '\0');
     if (m && (!in.Seek(old.localHeaderOffset + kLocalHeaderSize + n) ||
-              !ReadExact(in, &extra[0], m))) {
-        run.oldState[static_cast<size_t>(index)] = Run::Lost;
-        return;
-    }
-    const uint64_t data = old.localHeaderOffset + kLocalHeaderSize + n + m;
-    const uint64_t size = in.Size();
-    if (data > size || old.compressedSize > size - data) {
-        run.oldState[static_cast<size_t>(index)] = Run::Lost;
-        return;
-    }
+              !ReadExact(in, &extra[0], m)))
+        throw WriteFailure();
     TZipHeader h = old;
     h.localHeaderOffset = run.out->Position();
     uint64_t left = data + old.compressedSize - old.localHeaderOffset;
