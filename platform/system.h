@@ -60,6 +60,16 @@ public:
 
     // The raw version resource of a file (GetFileVersionInfoA); false if it has none.
     virtual bool ReadVersionResource(const std::string& path, Bytes& resource) = 0;
+
+    // Services a backup run uses where the system has them; false means "not available".
+    // The process's priority class (32 normal, 64 idle, 128 high, 256 real time).
+    virtual bool SetPriorityClass(uint32_t /*priorityClass*/) { return false; }
+    // Plays a sound file to its end (or not at all when the device is busy).
+    virtual bool PlaySoundFile(const std::string& /*path*/) { return false; }
+    // Prints text lines on the default printer with one-inch margins under a job title.
+    virtual bool PrintText(const std::vector<std::string>& /*lines*/, const std::string& /*jobTitle*/) {
+        return false;
+    }
 };
 
 }  // namespace bv

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "brevisto/support/convert_error.h"
 #include "platform/platform.h"
 
 namespace bv {
@@ -27,11 +28,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A number in a value line that does not convert.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// A number in a value line that does not convert raises EConvertError.
 
 // Access rights as Windows numbers them; the accessor refuses writes its mode does not allow.
 namespace KeyAccess {

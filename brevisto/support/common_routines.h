@@ -7,15 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "brevisto/support/convert_error.h"
 #include "platform/platform.h"
 
 namespace bv {
-
-// The run-time library's conversion error (HexToInt of a text that is not hexadecimal).
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // ---- Text and numbers ----------------------------------------------------------------
 

@@ -139,6 +139,19 @@ public:
     std::string ErrorText(long error) override;
     bool RandomBytes(void* buffer, size_t count) override;
     bool ReadVersionResource(const std::string& path, Bytes& resource) override;
+    bool SetPriorityClass(uint32_t priorityClass) override;
+    bool PlaySoundFile(const std::string& path) override;
+    bool PrintText(const std::vector<std::string>& lines, const std::string& jobTitle) override;
+
+    // What the run asked of the system, for tests (no sound device or printer here).
+    std::vector<uint32_t> priorityClasses;
+    std::vector<std::string> playedSounds;
+    struct PrintJob {
+        std::string title;
+        std::vector<std::string> lines;
+    };
+    std::vector<PrintJob> printJobs;
+    bool printerAvailable = true;
 
     // Windows XP SP3 unless a test says otherwise.
     OsVersion version{true, 2, 5, 1, 2600, "Service Pack 3"};

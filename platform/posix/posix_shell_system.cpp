@@ -192,6 +192,22 @@ bool PosixSystem::ReadVersionResource(const std::string&, Bytes&) {
     return false;
 }
 
+bool PosixSystem::SetPriorityClass(uint32_t priorityClass) {
+    priorityClasses.push_back(priorityClass);
+    return true;
+}
+
+bool PosixSystem::PlaySoundFile(const std::string& path) {
+    playedSounds.push_back(path);
+    return true;
+}
+
+bool PosixSystem::PrintText(const std::vector<std::string>& lines, const std::string& jobTitle) {
+    if (!printerAvailable) return false;
+    printJobs.push_back(PrintJob{jobTitle, lines});
+    return true;
+}
+
 // ---- Prompter ----------------------------------------------------------------------
 
 int HeadlessPrompter::MessageBox(const std::string& text, const std::string& caption,

@@ -1,0 +1,362 @@
+// The file groups of a backup besides the registry keys: address book, stationery,
+// dictionaries, favourites, browser bookmarks, the information record and the mail folders.
+#include <cstdio>
+
+#include "brevisto/backup/backup_chain.h"
+#include "brevisto/backup/backup_info.h"
+#include "brevisto/backup/backup_run.h"
+#include "brevisto/backup/firefox_profiles.h"
+#include "brevisto/settings/settings_store.h"
+#include "brevisto/support/common_routines.h"
+#include "brevisto/support/path_component.h"
+#include "common/msg_box.h"
+#include "platform/path.h"
+
+namespace bv {
+
+namespace {
+
+const char kSkippedLine[] =
+    "Sicherung der Datei wurde übersprungen, da sie keine Änderung gegenüber dem letzten Backup aufweist.";
+
+std::string CouldNotSave(const std::string& fill) {
+    return "Datei " + fill + " konnte nicht gesichert werden!";
+}
+
+bool WriteTextFile(Files& files, const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    auto out = files.Open(path, OpenMode::CreateAlways);
+    if (!out) return false;
+    bool ok = out->Write(text.data(), text.size());
+    return out->Close() && ok;
+}
+
+}  // namespace
+
+void BackupRun::SaveAddressBook() {
+    const BackupGroup group = BackupGroup::AddressBook;
+    Header("Speichert das Adressbuch:");
+    const std::string key = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+    std::vector<RegValue> values;
+    bool failed = false;
+    if (p_.registry.EnumValues(RegRoot::CurrentUser, key, values) == WinError::Success) {
+        if (values.empty()) AppendReport("Kein Adressbuch vorhanden!");
+        for (const RegValue& value : values) {
+            const std::string path =
+                p_.shell.ExpandEnvironment(ReadRegString(p_.registry, 1, key, value.name));
+            if (path.empty() || !FileExists(p_.files, path)) continue;
+            AppendReport(path);
+            ClearReadOnlyHidden(p_.files, path);
+            writer_->FilesList().push_back(path);
+            if (!AddWithProtocol(group, CouldNotSave("mit dem Adressbuch"),
+                                 "Fehler beim Sichern des Adressbuchs!", true))
+                failed = true;
+            writer_->FilesList().clear();
+            if (cancelled_) break;
+        }
+    }
+    FinishGroup(group, failed);
+}
+
+void BackupRun::SaveStationery() {
+    const BackupGroup group = BackupGroup::Stationery;
+    Header("Speichert Briefpapier:");
+    std::string folder = ReadRegString(p_.registry, 2, "SOFTWARE\\Microsoft\\Shared Tools\\Stationery",
+                                       "Stationery Folder");
+    if (folder.empty()) {
+        const std::string common = TPathComponent(p_).CommonFilesDir();
+        if (!common.empty()) folder = common + "\\" + "Microsoft Shared\\Stationery\\";
+    }
+    folder = ExpandPath(p_.shell, folder, true);
+    AppendReport("Ordner: " + folder);
+    bool failed = false;
+    if (folder.empty()) {
+        AppendReport("Speichern der Briefpapiere übersprungen, da keine vorhanden sind!");
+        FinishGroup(group, failed);
+        return;
+    }
+    std::vector<std::string> list{folder};
+    const std::vector<std::string> papers = ListFiles(p_.files, folder, "*.*", true);
+    list.insert(list.end(), papers.begin(), papers.end());
+    const std::string listFile = tempFolder_ + "PAPER.TMP";
+    DeleteStagingFile(listFile);
+    WriteTextFile(p_.files, listFile, list);
+
+    if (list.size() > 1) {
+        writer_->FilesList().push_back(listFile);
+        ProcessMessages();
+        if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
+            Fail(group, CouldNotSave("für die Briefpapier-Übersicht"), CouldNotSave("für die Briefpapier-Übersicht"));
+            failed = true;
+        }
+        writer_->FilesList().clear();
+    }
+    writer_->SetStorePaths(true);
+    if (papers.empty()) {
+        AppendReport("Speichern der Briefpapiere übersprungen, da keine vorhanden sind!");
+    } else if (!cancelled_) {
+        writer_->FilesList() = papers;
+        ProcessMessages();
+        if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
+            Fail(group, "Fehler beim Speichern des Briefpapiers!", "Fehler beim Speichern des Briefpapiers!");
+            failed = true;
+        }
+    }
+    writer_->SetStorePaths(false);
+    writer_->FilesList().clear();
+    FinishGroup(group, failed);
+    DeleteStagingFile(listFile);
+}
+
+void BackupRun::SaveDictionaries() {
+    const BackupGroup group = BackupGroup::Dictionaries;
+    Header("Speichert die Benutzerwörterbücher:");
+    writer_->FilesList().clear();
+    const std::string appData = TPathComponent(p_).ShellAppDataFolder();
+    std::vector<std::string> files;
+    if (!appData.empty())
+        files = ListFiles(p_.files, ExpandPath(p_.shell, appData + "\\" + "Microsoft\\Proof\\", true), ".dic", false);
+    bool failed = false;
+    if (files.empty()) {
+        AppendReport("Kein Benutzerwörterbuch gefunden!\r\n");
+    } else {
+        writer_->FilesList() = files;
+        failed = !AddWithProtocol(group, CouldNotSave("mit den Benutzerwörterbüchern"),
+                                  "Fehler beim Sichern der Benutzerwörterbücher!", true);
+    }
+    writer_->FilesList().clear();
+    FinishGroup(group, failed);
+}
+
+void BackupRun::SaveIEFavorites() {
+    const BackupGroup group = BackupGroup::IEFavorites;
+    const std::string favorites = TPathComponent(p_).ShellFavoritesFolder();
+    Header("Speichert Internet Explorer Favoriten:");
+    if (favorites.empty()) {
+        AppendReport("Internet Explorer Favoriten nicht gefunden!");
+        FinishGroup(group, false);
+        return;
+    }
+    const std::string folder = ExpandPath(p_.shell, favorites, true);
+    AppendReport("Ordner: " + folder);
+    const std::string inner = tempFolder_ + "iefav.zip";
+
+    bool failed = false;
+    BuildIEFavoritesArchive(failed);
+    bool empty = true;
+    try {
+        TZipReader check(p_);
+        check.SetZipName(inner);
+        check.SetDoProcessMessages(false);
+        if (FileExists(p_.files, inner)) {
+            check.ReadDirectory();
+            for (int i = 0; i < check.EntryCount() && empty; ++i)
+                if (!check.EntryName(i).empty()) empty = false;
+        }
+    } catch (const EZipError&) {
+        empty = true;
+    }
+    if (empty) {
+        view_.SetIcon(group, StatusIcon::Unchanged);
+        AppendReport(kSkippedLine);
+        DeleteStagingFile(inner);
+        return;
+    }
+    if (IsUpdate() && writer_->SkipIfArchiveBitNotSet()) {
+        // A favourite changed: the update holds all favourites, never a part of them.
+        DeleteStagingFile(inner);
+        writer_->SetSkipIfArchiveBitNotSet(false);
+        SaveIEFavorites();
+        writer_->SetSkipIfArchiveBitNotSet(true);
+        return;
+    }
+    if (FileExists(p_.files, inner) && !cancelled_) {
+        writer_->FilesList().push_back(inner);
+        failed = !AddWithProtocol(group, "Fehler beim Sichern der IE-Favoriten-Datei!",
+                                  "Fehler beim Sichern der IE-Favoriten-Datei!", false) || failed;
+        writer_->FilesList().clear();
+    }
+    FinishGroup(group, failed);
+    DeleteStagingFile(inner);
+}
+
+void BackupRun::BuildIEFavoritesArchive(bool& failed) {
+    const std::string folder = ExpandPath(p_.shell, TPathComponent(p_).ShellFavoritesFolder(), true);
+    const std::string inner = tempFolder_ + "iefav.zip";
+    // A leftover of an earlier run must not mix into the new one.
+    DeleteStagingFile(inner);
+
+    auto onStart = writer_->OnStartZip;
+    auto onEnd = writer_->OnEndZip;
+    writer_->OnStartZip = [this](TZipWriter&, const std::string&, TZipHeader&, bool&) { skippedUnchanged_ = false; };
+    writer_->OnEndZip = nullptr;
+    const std::string zipName = writer_->ZipName();
+    const std::string rootDir = writer_->RootDir();
+
+    writer_->SetZipName(inner);
+    writer_->SetRootDir(folder);
+    writer_->SetRecurse(true);
+    writer_->SetAddDirEntriesOnRecurse(true);
+    writer_->SetStorePaths(true);
+    writer_->SetRelativePaths(true);
+    writer_->FilesList() = {"*.*"};
+    ProcessMessages();
+    if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
+        Fail(BackupGroup::IEFavorites, "Fehler beim Sichern der IE-Favoriten!", "Fehler beim Sichern der IE-Favoriten!");
+        failed = true;
+    }
+    writer_->SetRecurse(false);
+    writer_->SetAddDirEntriesOnRecurse(false);
+    writer_->SetStorePaths(false);
+    writer_->FilesList().clear();
+    writer_->SetZipName(zipName);
+    writer_->SetRootDir(rootDir);
+    writer_->OnStartZip = onStart;
+    writer_->OnEndZip = onEnd;
+}
+
+void BackupRun::SaveFirefoxBookmarks() {
+    const BackupGroup group = BackupGroup::Firefox;
+    Header("Speichert Mozilla Firefox Favoriten:");
+    const std::string appData = TPathComponent(p_).ShellAppDataFolder();
+    std::vector<std::string> paths;
+    if (!appData.empty())
+        paths = FirefoxBookmarkFiles(p_, appData + "\\" + "Mozilla\\Firefox\\" + "profiles.ini", true);
+    options_.identity.FirefoxProfileList = paths;
+    writer_->SetRelativePaths(false);
+    writer_->SetStorePaths(true);
+    bool failed = false;
+    if (paths.empty()) {
+        AppendReport("Mozilla Firefox Favoriten nicht gefunden!\r\n");
+    } else {
+        writer_->FilesList() = paths;
+        failed = !AddWithProtocol(group, CouldNotSave("mit den Firefox Favoriten"),
+                                  "Fehler beim Sichern der Firefox Favoriten!", true);
+    }
+    writer_->FilesList().clear();
+    writer_->SetStorePaths(false);
+    FinishGroup(group, failed);
+}
+
+void BackupRun::SaveOperaBookmarks() {
+    const BackupGroup group = BackupGroup::Opera;
+    Header("Speichert Opera Favoriten:");
+    std::string folder;
+    const std::string last = ReadRegString(p_.registry, 1, "\\Software\\Opera Software", "Last Directory3");
+    if (!last.empty()) folder = ExpandPath(p_.shell, last, true) + "profile\\";
+    if (folder.empty() || !DirectoryExists(p_.files, folder)) {
+        const std::string appData = TPathComponent(p_).ShellAppDataFolder();
+        folder = appData.empty() ? std::string() : appData + "\\" + "Opera\\Opera\\profile\\";
+    }
+    if (folder.empty() || !DirectoryExists(p_.files, folder)) {
+        AppendReport("Opera Favoriten nicht gefunden!");
+        view_.SetIcon(group, StatusIcon::Saved);
+        return;
+    }
+    const std::vector<std::string> files = ListFiles(p_.files, folder, ".adr", false);
+    writer_->SetRelativePaths(false);
+    writer_->SetStorePaths(true);
+    bool failed = false;
+    if (files.empty()) {
+        AppendReport("Opera Favoriten nicht gefunden!\r\n");
+    } else {
+        writer_->FilesList() = files;
+        failed = !AddWithProtocol(group, CouldNotSave("mit den Opera Favoriten"),
+                                  "Fehler beim Sichern der Opera Favoriten!", true);
+    }
+    writer_->FilesList().clear();
+    writer_->SetStorePaths(false);
+    FinishGroup(group, failed);
+}
+
+void BackupRun::WriteBackupInfo() {
+    BackupHistory history(p_.registry, options_.identity.KeyName);
+    BackupInfoRecord record;
+    record.backupType = backupType_;
+    record.mainBackup = history.MainBackupName(options_.backupKind);
+    record.counter = history.Record(options_.backupKind, ExtractFileName(ArchivePath()),
+                                    p_.system.DateTimeText(p_.system.LocalNow()));
+    record.identityName = options_.identity.Username;
+    record.identityKey = history.IdentityKey();
+    record.dateText = DateText(p_.system.LocalNow());
+    record.comment = options_.comment;
+    record.firefoxVersion = FirefoxVersion(p_);
+    const std::string appData = TPathComponent(p_).ShellAppDataFolder();
+    if (!appData.empty()) {
+        for (const std::string& profile :
+             FirefoxProfiles(p_, appData + "\\" + "Mozilla\\Firefox\\" + "profiles.ini", ":#*#:")) {
+            std::vector<std::string> parts = SplitString(":#*#:", profile);
+            record.firefoxProfiles.emplace_back(parts.size() > 0 ? parts[0] : std::string(),
+                                                parts.size() > 1 ? parts[1] : std::string());
+        }
+    }
+    if (writer_->ZipName().empty()) writer_->SetZipName(ArchivePath());
+    writer_->SetComment(BuildBackupInfoText(record));
+}
+
+void BackupRun::SaveMailFolders() {
+    const BackupGroup group = BackupGroup::MailFolders;
+    if (writer_->ZipName().empty()) writer_->SetZipName(ArchivePath());
+    const std::string store = options_.identity.StoreRoot.empty()
+                                  ? std::string()
+                                  : ExpandPath(p_.shell, options_.identity.StoreRoot, true);
+    bool saved = false, failed = false;
+    std::vector<std::string> map;
+    writer_->FilesList().clear();
+    for (const MailFolderChoice& choice : options_.mailFolders) {
+        std::string path = choice.path;
+        while (!path.empty() && path.back() == ' ') path.pop_back();
+        // The wizard offers only existing files; a parameter file may name vanished ones.
+        if (!options_.unattended && !FileExists(p_.files, path)) continue;
+        saved = true;
+        ClearReadOnlyHidden(p_.files, path);
+        writer_->FilesList().push_back(path);
+        map.push_back(ExtractFileName(path) + "#~#" + choice.name);
+    }
+    const std::string realNames = tempFolder_ + "REALNAME.TMP";
+    DeleteStagingFile(realNames);
+    WriteTextFile(p_.files, realNames, map);
+    writer_->FilesList().push_back(realNames);
+    if (saved) {
+        AppendReport("\r\n--------------------------");
+        AppendReport("Speichert Mailordner...");
+        AppendReport("Datenpfad: " + store);
+        AppendReport("--------------------------");
+        static const std::pair<const char*, const char*> kStoreFiles[] = {
+            {"Folders.dbx", "Ordnerstruktur konnte nicht gefunden werden (Folders.dbx)!"},
+            {"Offline.dbx", "Datei mit IMAP und Hotmail-Aktionen ist nicht vorhanden (Offline.dbx)!"},
+            {"Pop3uidl.dbx",
+             " Datei mit Informationen zu bereits heruntergeladenen E-Mails ist nicht vorhanden (Pop3uidl.dbx)!"},
+        };
+        for (const auto& [file, missing] : kStoreFiles) {
+            const std::string path = store + file;
+            if (!store.empty() && FileExists(p_.files, path)) {
+                ClearReadOnlyHidden(p_.files, path);
+                writer_->FilesList().push_back(path);
+            } else {
+                AppendReport(missing);
+            }
+        }
+        ProcessMessages();
+        if (AddFiles() < 1 && !skippedUnchanged_) {
+            ShowMsgBox(p_.prompter,
+                       "Die Datendateien konnten nicht gesichert werden, da vermutlich auf dem Datenträger für die "
+                       "temporären Daten zuwenig Speicherplatz verfügbar ist.\r\n\r\nEs wäre daher notwendig, dass "
+                       "Sie mehr Speicherplatz zur Verfügung stellen bzw. in den Einstellungen den Temporären "
+                       "Ordner ändern!",
+                       "Brevisto", mkError, bsOk);
+            AppendReport("Fehler beim Speichern der Mailordner!");
+            failed = true;
+            runOk_ = false;
+            view_.SetIcon(group, StatusIcon::Failed);
+        }
+    }
+    writer_->FilesList().clear();
+    if (skippedUnchanged_) view_.SetIcon(group, StatusIcon::Unchanged);
+    else if (!failed) view_.SetIcon(group, saved ? StatusIcon::Saved : StatusIcon::Failed);
+    view_.SetFileProgress(0);
+    DeleteStagingFile(realNames);
+}
+
+}  // namespace bv
