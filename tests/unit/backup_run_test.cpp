@@ -1,0 +1,334 @@
+// A backup run end to end on a small identity: the archive's entries in their order, the
+// information record, the report, the log, update chains and pruning, cancel and failures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "brevisto/archive/zip_reader.h"
+#include "brevisto/backup/backup_info.h"
+#include "brevisto/backup/backup_run.h"
+#include "brevisto/settings/settings_store.h"
+#include "brevisto/support/path_component.h"
+#include "platform/path.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/test_platform.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace bv {
+namespace {
+
+const char kGuid[] = "{6C1A3F00-1B2C-4D5E-8F90-A1B2C3D4E5F6}";
+const char kOE[] = "\\Software\\Microsoft\\Outlook Express\\5.0";
+
+// Stored name of a file kept with its folder: the path without drive and leading "\".
+std::string StoredWithPath(const std::string& path) {
+    std::string rest = path.substr(ExtractFileDrive(path).size());
+    return rest.substr(rest.find_first_not_of('\\'));
+}
+
+class BackupRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cleanup();
+        root = tp.TempDir();
+        store = root + "Store\\";
+        backups = root + "Sicherungen\\";
+        ForceDirectories(tp.files(), store);
+        const std::string identities = "Identities";
+        const std::string branch = identities + "\\" + kGuid;
+        Registry& r = tp.registry();
+        WriteRegString(r, 1, identities, "Default User ID", kGuid);
+        WriteRegString(r, 1, branch, "Username", "Hauptidentität");
+        WriteRegString(r, 1, branch + kOE, "Store Root", store);
+        WriteRegInteger(r, 1, branch + kOE, "Zeige Vorschau", 1);
+        WriteRegString(r, 1, branch + kOE + "\\Mail", "Signatur", "Mit \"Grüßen\" C:\\Pfad");
+        WriteRegInteger(r, 1, branch + kOE + "\\Rules\\Mail\\000", "Enabled", 1);
+        WriteRegString(r, 1, branch + "\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001",
+                       "Account Name", "Post");
+        WriteRegString(r, 1, "Software\\Microsoft\\Internet Account Manager", "Default Mail Account", "00000001");
+        WriteRegString(r, 1, "Software\\Microsoft\\WAB\\WAB4\\Wab File Name", "", root + "Adressbuch\\Benutzer.wab");
+        WriteRegString(r, 2, "SOFTWARE\\Microsoft\\Shared Tools\\Stationery", "Stationery Folder", root + "Briefpapier\\");
+        WriteRegString(r, 1, "Software\\Opera Software", "Last Directory3", root + "Opera\\");
+
+        for (const char* dbx : {"Folders.dbx", "Inbox.dbx", "Offline.dbx", "Outbox.dbx"})
+            Copy(test::TestPlatform::FixturePath(std::string("oe6-store\\") + dbx), store + dbx);
+        Write("Adressbuch\\Benutzer.wab", std::string(3000, 'w'));
+        Write("Briefpapier\\Ahorn.htm", "<html>Ahorn</html>");
+        Write("Briefpapier\\Bilder\\ahorn.jpg", std::string(500, 'j'));
+        Write("Opera\\profile\\opera6.adr", "Opera Hotlist");
+    }
+    void TearDown() override { Cleanup(); }
+    void Cleanup() {
+        Registry& r = tp.registry();
+        r.DeleteKeyTree(RegRoot::CurrentUser, std::string("Identities\\") + kGuid);
+        r.DeleteValue(RegRoot::CurrentUser, "Identities", "Default User ID");
+        r.DeleteKeyTree(RegRoot::CurrentUser, "Software\\Microsoft\\WAB\\WAB4\\Wab File Name");
+        r.DeleteValue(RegRoot::CurrentUser, "Software\\Microsoft\\Internet Account Manager", "Default Mail Account");
+        r.DeleteValue(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\Stationery", "Stationery Folder");
+        r.DeleteKeyTree(RegRoot::CurrentUser, "Software\\Opera Software");
+        r.DeleteKeyTree(RegRoot::CurrentUser, SettingsKey);
+    }
+    void Write(const std::string& relative, const std::string& content) {
+        ForceDirectories(tp.files(), ExtractFilePath(root + relative));
+        ASSERT_TRUE(tp.WriteFile(root + relative, content));
+    }
+    void Copy(const std::string& from, const std::string& to) { ASSERT_TRUE(tp.files().CopyFile(from, to, false)); }
+
+    BackupOptions Options(int kind, const std::string& name) {
+        BackupOptions o;
+        o.backupKind = kind;
+        o.identity.Username = "Hauptidentität";
+        o.identity.KeyName = std::string("\\") + kGuid + "\\";
+        o.identity.StoreRoot = store;
+        o.backupFolder = backups;
+        o.backupName = name;
+        o.comment = "Vor dem Umzug";
+        // Favourites, dictionaries and Firefox live in the user's real folders on Windows.
+        for (int i = 0; i < kSaveOptionCount; ++i) o.save[i] = true;
+        o.save[CBSave6] = o.save[CBSave7] = o.save[CBSave9] = false;
+        o.mailFolders = {{store + "Inbox.dbx", "Posteingang"}, {store + "Outbox.dbx", "Postausgang"}};
+        return o;
+    }
+
+    std::vector<std::string> Entries(const std::string& archive, const std::string& password = "") {
+        TZipReader reader(tp.platform());
+        reader.SetZipName(archive);
+        reader.SetPassword(password);
+        reader.ReadDirectory();
+        std::vector<std::string> names;
+        for (int i = 0; i < reader.EntryCount(); ++i) names.push_back(reader.EntryPath(i) + reader.EntryName(i));
+        return names;
+    }
+    std::string CommentOf(const std::string& archive) {
+        TZipReader reader(tp.platform());
+        reader.SetZipName(archive);
+        return reader.Comment();
+    }
+
+    test::TestPlatform tp;
+    test::RecordingView view;
+    std::string root, store, backups;
+};
+
+TEST_F(BackupRunTest, FullBackupHoldsEveryGroupInItsOrder) {
+    BackupRun run(tp.platform(), view, Options(0, "Voll"));
+    BackupOutcome outcome = run.Execute();
+    ASSERT_TRUE(outcome.succeeded) << outcome.statusText;
+    const std::string archive = backups + "Voll.bvq";
+    EXPECT_EQ(run.ArchivePath(), archive);
+
+    const std::vector<std::string> expected = {
+        "PREFSMAIN.OLS", "PREFS.OLS", "Benutzer.wab", "ACCOUNTS.OLS", "ACCDEF.OLS", "FILTERS.OLS",
+        "PAPER.TMP", StoredWithPath(root + "Briefpapier\\Ahorn.htm"),
+        StoredWithPath(root + "Briefpapier\\Bilder\\ahorn.jpg"),
+        StoredWithPath(root + "Opera\\profile\\opera6.adr"),
+        "Inbox.dbx", "Outbox.dbx", "REALNAME.TMP", "Folders.dbx", "Offline.dbx"};
+    std::vector<std::string> entries = Entries(archive);
+    // Keys the system itself may hold (security zones, cookie rules) come and go with it.
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const std::string& e) { return e == "IEZONE.OLS" || e == "COOKIEUS.OLS"; }),
+                  entries.end());
+    EXPECT_EQ(entries, expected);
+
+    const std::string comment = CommentOf(archive);
+    const std::string date = BackupInfoValue(comment, "BackupInfo", "Date");
+    EXPECT_EQ(comment.substr(0, comment.find("Date=")),
+              std::string("[BackupInfo]\r\nBackupArt=VollBackup\r\nHauptBackup=SELF\r\nIdentitaet=Hauptidentit\xE4t\r\n"
+                          "IdentID=") + kGuid + "\r\nCounter=0\r\n");
+    EXPECT_EQ(date.size(), 10u);
+    EXPECT_NE(comment.find("Comment=Vor dem Umzug\r\n\r\n[Firefox]\r\nVersion="), std::string::npos);
+
+    EXPECT_TRUE(view.ReportHas("Speichert Internet Explorer Einstellungen:"));
+    EXPECT_TRUE(view.ReportHas("Kommentar: Vor dem Umzug\r\n--------------------------"));
+    EXPECT_TRUE(view.ReportHas("Dateien erfolgreich getestet!"));
+    EXPECT_TRUE(view.ReportHas("Backup war ERFOLGREICH!"));
+    EXPECT_TRUE(view.ReportHas("Registry-Schlüssel für Schrifteinstellungen nicht gefunden!"));
+    EXPECT_EQ(view.LastIcon(BackupGroup::Prefs), StatusIcon::Saved);
+    EXPECT_EQ(view.LastIcon(BackupGroup::MailFolders), StatusIcon::Saved);
+    EXPECT_EQ(view.statuses.back().color, StatusColor::Green);
+
+    const std::string report = tp.ReadFile(backups + "Voll.log");
+    EXPECT_EQ(report.rfind("Datum: ", 0), 0u);
+    EXPECT_NE(report.find("\r\nBackup: " + archive + "\r\n"), std::string::npos);
+    const std::string log = tp.ReadFile(backups + "Brevisto.log");
+    EXPECT_NE(log.find("Backup    : " + archive + "\r\nStatus    : OK\r\n"), std::string::npos);
+
+    // Nothing of the staging is left behind.
+    for (const char* staged : {"PREFSMAIN.OLS", "PAPER.TMP", "REALNAME.TMP", "iefav.zip"})
+        EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged;
+}
+
+TEST_F(BackupRunTest, SettingsSnapshotDropsSubkeysAndStoreRoot) {
+    BackupOptions o = Options(0, "Prefs");
+    o.save = {};
+    o.save[CBSave0] = true;
+    o.mailFolders.clear();
+    BackupRun run(tp.platform(), view, o);
+    ASSERT_TRUE(run.Execute().succeeded);
+    TZipReader reader(tp.platform());
+    reader.SetZipName(backups + "Prefs.bvq");
+    reader.SetDestDir(root + "aus");
+    reader.SetOverwriteMode(TOverwriteMode::Always);
+    reader.FilesList() = {"PREFSMAIN.OLS"};
+    ASSERT_EQ(reader.ExtractMatching(), 1);
+    const std::string text = tp.ReadFile(root + "aus\\PREFSMAIN.OLS");
+    EXPECT_EQ(text.find("Store Root"), std::string::npos);
+    EXPECT_EQ(text.find("\\Mail]"), std::string::npos);
+    EXPECT_NE(text.find("\"Zeige Vorschau\"=dword:00000001"), std::string::npos);
+    EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Identities\\", 0), 0u);
+}
+
+TEST_F(BackupRunTest, UpdateBackupsHoldOnlyWhatChanged) {
+    {
+        BackupRun run(tp.platform(), view, Options(0, "Voll"));
+        ASSERT_TRUE(run.Execute().succeeded);
+    }
+    if (tp.files().GetAttributes(store + "Inbox.dbx") & FileAttr::Archive)
+        GTEST_SKIP() << "this system never clears the archive attribute (Wine)";
+    for (int round = 1; round <= 3; ++round) {
+        // One mail folder changes between the runs.
+        auto f = tp.files().Open(store + "Outbox.dbx", OpenMode::ReadWrite);
+        ASSERT_NE(f, nullptr);
+        ASSERT_TRUE(f->Seek(f->Size()));
+        ASSERT_TRUE(f->Write("x", 1));
+        ASSERT_TRUE(f->Close());
+        test::RecordingView updateView;
+        const std::string name = "UPD_" + std::to_string(round);
+        BackupRun run(tp.platform(), updateView, Options(1, name));
+        ASSERT_TRUE(run.Execute().succeeded) << round;
+        std::vector<std::string> entries = Entries(backups + name + ".bvq");
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "Outbox.dbx"), 1);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "Inbox.dbx"), 0);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "Benutzer.wab"), 0);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "WAB.OLS"), 0);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "PREFSMAIN.OLS"), 1);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "REALNAME.TMP"), 1);
+        const std::string comment = CommentOf(backups + name + ".bvq");
+        EXPECT_EQ(BackupInfoValue(comment, "BackupInfo", "Counter"), std::to_string(round));
+        EXPECT_EQ(BackupInfoValue(comment, "BackupInfo", "HauptBackup"), "Voll.bvq");
+        EXPECT_EQ(BackupInfoValue(comment, "BackupInfo", "BackupArt"), "UpdateBackup");
+        EXPECT_EQ(updateView.LastIcon(BackupGroup::AddressBook), StatusIcon::Unchanged);
+    }
+}
+
+TEST_F(BackupRunTest, PruningKeepsTheNewestChains) {
+    FileTime base = UnixToFileTime(1700000000);
+    for (int i = 1; i <= 3; ++i) {
+        test::RecordingView v;
+        BackupRun run(tp.platform(), v, Options(0, "Hauptidentität_" + std::to_string(i)));
+        ASSERT_TRUE(run.Execute().succeeded);
+        // Creation times a day apart, oldest first.
+        FileTime created = base + static_cast<FileTime>(i) * 864000000000ULL;
+        tp.files().SetTimes(backups + "Hauptidentität_" + std::to_string(i) + ".bvq", &created, nullptr);
+        if (i == 1) {
+            test::RecordingView u;
+            BackupRun update(tp.platform(), u, Options(1, "UPD_1"));
+            ASSERT_TRUE(update.Execute().succeeded);
+        }
+    }
+    FileTime check = 0;
+    tp.files().GetTimes(backups + "Hauptidentität_1.bvq", &check, nullptr);
+    if (check != base + 864000000000ULL) GTEST_SKIP() << "this system does not set creation times (Wine)";
+    Settings(tp.platform()).SetInteger("maxBackups", 2);
+    // A damaged archive with the identity's name is never touched.
+    ASSERT_TRUE(tp.WriteFile(backups + "Hauptidentität_kaputt.bvq", "kein ZIP"));
+    test::RecordingView v;
+    BackupRun run(tp.platform(), v, Options(0, "Hauptidentität_4"));
+    ASSERT_TRUE(run.Execute().succeeded);
+    EXPECT_FALSE(FileExists(tp.files(), backups + "Hauptidentität_1.bvq"));
+    EXPECT_FALSE(FileExists(tp.files(), backups + "Hauptidentität_1.log"));
+    EXPECT_FALSE(FileExists(tp.files(), backups + "UPD_1.bvq"));
+    EXPECT_FALSE(FileExists(tp.files(), backups + "Hauptidentität_2.bvq"));
+    EXPECT_TRUE(FileExists(tp.files(), backups + "Hauptidentität_3.bvq"));
+    EXPECT_TRUE(FileExists(tp.files(), backups + "Hauptidentität_4.bvq"));
+    EXPECT_TRUE(FileExists(tp.files(), backups + "Hauptidentität_kaputt.bvq"));
+}
+
+TEST_F(BackupRunTest, DriveQuestionCancelledWritesNoReportButTheLogStatus) {
+    BackupOptions o = Options(0, "X");
+    o.backupFolder = "Q:\\Backup\\";
+    tp.prompter().answers = {MsgResult::Retry, MsgResult::Cancel};
+    BackupRun run(tp.platform(), view, o);
+    BackupOutcome outcome = run.Execute();
+    EXPECT_FALSE(outcome.archiveBuilt);
+    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_TRUE(outcome.reportFile.empty());
+    ASSERT_GE(tp.prompter().messages.size(), 2u);
+    EXPECT_EQ(tp.prompter().messages[0].caption, "Kein Datenträger");
+    EXPECT_EQ(tp.prompter().messages[0].text,
+              "Das Laufwerk Q: ist nicht bereit.\r\nStellen Sie sicher, dass das Laufwerk angeschlossen ist und "
+              "klicken Sie auf WIEDERHOLEN.");
+    EXPECT_EQ(view.statuses.back().color, StatusColor::Red);
+    EXPECT_EQ(outcome.statusText.rfind("Backup war NICHT erfolgreich!", 0), 0u);
+}
+
+TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging) {
+    // A good archive of the same name from an earlier run; it also tells how often the
+    // run lets messages through.
+    tp.pump().calls = 0;
+    {
+        BackupRun first(tp.platform(), view, Options(0, "Nacht"));
+        ASSERT_TRUE(first.Execute().succeeded);
+    }
+    const int pumpPoints = tp.pump().calls;
+    ASSERT_GT(pumpPoints, 10);
+    int cancelled = 0;
+    for (int cancelAt = 1; cancelAt <= pumpPoints; cancelAt += 5) {
+        test::RecordingView v;
+        BackupRun run(tp.platform(), v, Options(0, "Nacht"));
+        int calls = 0;
+        bool asked = false;
+        tp.pump().onProcess = [&] {
+            if (++calls != cancelAt || asked) return;
+            // The question is asked only while the archive writer works.
+            tp.prompter().answers.push_front(MsgResult::Yes);
+            asked = run.CancelBtnClick();
+            if (!asked) tp.prompter().answers.pop_front();
+        };
+        BackupOutcome outcome = run.Execute();
+        tp.pump().onProcess = nullptr;
+        EXPECT_TRUE(run.Idle());
+        for (const char* staged : {"PREFSMAIN.OLS", "PAPER.TMP", "REALNAME.TMP", "iefav.zip"})
+            EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged << " at " << cancelAt;
+        if (asked) {
+            ++cancelled;
+            EXPECT_TRUE(outcome.cancelled) << cancelAt;
+            EXPECT_FALSE(outcome.succeeded) << cancelAt;
+            const std::string log = tp.ReadFile(backups + "Brevisto.log");
+            EXPECT_NE(log.find("Status    : ABGEBROCHEN\r\n--------------------------\r\n",
+                               log.size() > 400 ? log.size() - 400 : 0),
+                      std::string::npos)
+                << cancelAt;
+            EXPECT_TRUE(FileExists(tp.files(), backups + "Nacht.log")) << cancelAt;
+        }
+        // Whatever is on disk is a complete archive: only finished ones replace others.
+        if (FileExists(tp.files(), backups + "Nacht.bvq")) {
+            TZipReader check(tp.platform());
+            check.SetZipName(backups + "Nacht.bvq");
+            EXPECT_TRUE(check.TestArchive()) << cancelAt;
+        }
+    }
+    EXPECT_GT(cancelled, 0);
+}
+
+#ifndef _WIN32
+TEST_F(BackupRunTest, EncryptedBackupOpensWithUnzipAndItsPassword) {
+    if (std::system("command -v unzip >/dev/null 2>&1") != 0) GTEST_SKIP() << "unzip is not installed";
+    BackupOptions o = Options(0, "Geheim");
+    o.password = "Sommer2026!";
+    BackupRun run(tp.platform(), view, o);
+    ASSERT_TRUE(run.Execute().succeeded);
+    EXPECT_TRUE(view.ReportHas("Das Backup wurde mit einem Passwort verschlüsselt"));
+    const std::string host = tp.HostPath(backups + "Geheim.bvq");
+    int rc = std::system(("unzip -tq -P 'Sommer2026!' '" + host + "' >/dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 0);
+    rc = std::system(("unzip -tq -P 'falsch' '" + host + "' >/dev/null 2>&1").c_str());
+    EXPECT_NE(WEXITSTATUS(rc), 0);
+}
+#endif
+
+}  // namespace
+}  // namespace bv
