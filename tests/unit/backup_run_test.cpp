@@ -9,7 +9,9 @@
 #include "brevisto/backup/backup_run.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/path_component.h"
+#include "platform/ansi.h"
 #include "platform/path.h"
+#include "tests/support/faulty_files.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/test_platform.h"
 
@@ -312,6 +314,131 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
         }
     }
     EXPECT_GT(cancelled, 0);
+}
+
+
+// Registry whose reads of keys below a path fail, as for a key deleted while it is read.
+class FailingRegistry : public Registry {
+public:
+    FailingRegistry(Registry& inner, std::string failBelow) : inner_(inner), failBelow_(std::move(failBelow)) {}
+    long KeyExists(RegRoot r, const std::string& p) override { return inner_.KeyExists(r, p); }
+    long CreateKey(RegRoot r, const std::string& p) override { return inner_.CreateKey(r, p); }
+    long DeleteKeyTree(RegRoot r, const std::string& p) override { return inner_.DeleteKeyTree(r, p); }
+    long QueryValue(RegRoot r, const std::string& p, const std::string& n, RegValue& v) override {
+        return inner_.QueryValue(r, p, n, v);
+    }
+    long SetValue(RegRoot r, const std::string& p, const std::string& n, uint32_t t, const Bytes& d) override {
+        return inner_.SetValue(r, p, n, t, d);
+    }
+    long DeleteValue(RegRoot r, const std::string& p, const std::string& n) override {
+        return inner_.DeleteValue(r, p, n);
+    }
+    long EnumSubKeys(RegRoot r, const std::string& p, std::vector<std::string>& out) override {
+        return inner_.EnumSubKeys(r, p, out);
+    }
+    long EnumValues(RegRoot r, const std::string& p, std::vector<RegValue>& out) override {
+        constexpr long kKeyDeleted = 1018;
+        if (p.find(failBelow_) != std::string::npos) return kKeyDeleted;
+        return inner_.EnumValues(r, p, out);
+    }
+
+private:
+    Registry& inner_;
+    std::string failBelow_;
+};
+
+// Files where one file is held open by another program.
+class LockingFiles : public test::FaultyFiles {
+public:
+    LockingFiles(Files& inner, std::string locked) : FaultyFiles(inner), locked_(std::move(locked)) {}
+    std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode, long* error = nullptr) override {
+        if (SameText(path, locked_)) {
+            if (error) *error = WinError::SharingViolation;
+            return nullptr;
+        }
+        return FaultyFiles::Open(path, mode, error);
+    }
+
+private:
+    std::string locked_;
+};
+
+TEST_F(BackupRunTest, AnExportThatFailsIsTheStepsFailure) {
+    FailingRegistry registry(tp.registry(), "5.0\\Mail");
+    Platform p{registry, tp.files(), tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+    BackupRun run(p, view, Options(0, "Export"));
+    BackupOutcome outcome = run.Execute();
+    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_FALSE(outcome.runOk);
+    // The main key's export walks its subkeys too, so both snapshots fail.
+    for (const char* file : {"PREFSMAIN.OLS", "PREFS.OLS"}) {
+        const std::string message = "Datei " + run.TempFolder() + file + " konnte nicht gesichert werden!";
+        EXPECT_TRUE(view.ReportHas(message)) << file;
+    }
+    ASSERT_EQ(tp.prompter().messages.size(), 2u);
+    EXPECT_EQ(tp.prompter().messages[0].caption, "Brevisto");
+    EXPECT_FALSE(view.ReportHas("Registry-Schlüssel für Programm-Einstellungen nicht gefunden!"));
+    EXPECT_EQ(view.LastIcon(BackupGroup::Prefs), StatusIcon::Failed);
+    EXPECT_EQ(outcome.statusColor, StatusColor::Red);
+    EXPECT_NE(tp.ReadFile(backups + "Brevisto.log").find("Status    : FEHLER"), std::string::npos);
+    // The rest of the run went on.
+    std::vector<std::string> entries = Entries(backups + "Export.bvq");
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "Inbox.dbx"), entries.end());
+}
+
+TEST_F(BackupRunTest, ALockedMailFolderAsksAndCancelLeavesItOut) {
+    LockingFiles files(tp.files(), store + "Inbox.dbx");
+    Platform p{tp.registry(), files, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+    tp.prompter().answers = {MsgResult::Retry, MsgResult::Cancel};
+    BackupRun run(p, view, Options(0, "Gesperrt"));
+    BackupOutcome outcome = run.Execute();
+    EXPECT_FALSE(outcome.succeeded);
+    int asked = 0;
+    for (const auto& m : tp.prompter().messages)
+        if (m.text.find("kann nicht gesichert werden. Bitte schließen Sie alle Anwendungen") != std::string::npos) {
+            ++asked;
+            EXPECT_NE(m.text.find(store + "Inbox.dbx"), std::string::npos);
+        }
+    EXPECT_EQ(asked, 2);
+    std::vector<std::string> entries = Entries(backups + "Gesperrt.bvq");
+    EXPECT_EQ(std::find(entries.begin(), entries.end(), "Inbox.dbx"), entries.end());
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "Outbox.dbx"), entries.end());
+    EXPECT_NE(tp.ReadFile(backups + "Brevisto.log").find("Status    : FEHLER"), std::string::npos);
+}
+
+TEST_F(BackupRunTest, AFullDiskAtAnyWriteKeepsOtherBackupsAndTellsTheTruth) {
+    {
+        BackupRun first(tp.platform(), view, Options(0, "Alt"));
+        ASSERT_TRUE(first.Execute().succeeded);
+    }
+    const std::string before = tp.ReadFile(backups + "Alt.bvq");
+    test::FaultyFiles counting(tp.files());
+    {
+        Platform p{tp.registry(), counting, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+        test::RecordingView v;
+        BackupRun run(p, v, Options(0, "Neu"));
+        ASSERT_TRUE(run.Execute().succeeded);
+    }
+    const int writes = counting.writes;
+    ASSERT_GT(writes, 5);
+    for (int failAt = 1; failAt <= writes; failAt += std::max(1, writes / 25)) {
+        test::FaultyFiles files(tp.files());
+        files.failWriteAt = failAt;
+        Platform p{tp.registry(), files, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+        test::RecordingView v;
+        BackupRun run(p, v, Options(0, "Neu"));
+        BackupOutcome outcome = run.Execute();
+        EXPECT_EQ(tp.ReadFile(backups + "Alt.bvq"), before) << failAt;
+        for (const char* staged : {"PREFSMAIN.OLS", "PAPER.TMP", "REALNAME.TMP", "iefav.zip"})
+            EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged << " at " << failAt;
+        if (outcome.succeeded) {
+            TZipReader check(tp.platform());
+            check.SetZipName(backups + "Neu.bvq");
+            EXPECT_TRUE(check.TestArchive()) << failAt;
+        } else {
+            EXPECT_EQ(outcome.statusColor, StatusColor::Red) << failAt;
+        }
+    }
 }
 
 #ifndef _WIN32
