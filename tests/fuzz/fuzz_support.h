@@ -1,5 +1,7 @@
 // One POSIX platform over a private temporary root, shared by all runs of a fuzz target.
 #pragma once
+#include <ftw.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <cstdint>
@@ -10,10 +12,16 @@
 
 namespace bv::fuzz {
 
+inline int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+    return ::remove(path);
+}
+
 inline PosixPlatform& SharedPlatform() {
+    static char root[] = "/tmp/bvfuzz-XXXXXX";
     static std::unique_ptr<PosixPlatform> platform = [] {
-        char root[] = "/tmp/bvfuzz-XXXXXX";
         if (!mkdtemp(root)) abort();
+        // The root goes when the fuzzer ends normally (time limit, run count).
+        atexit([] { nftw(root, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); });
         return std::make_unique<PosixPlatform>(root);
     }();
     return *platform;
