@@ -163,6 +163,75 @@ TEST_F(BackupRunTest, FullBackupHoldsEveryGroupInItsOrder) {
         EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged;
 }
 
+TEST_F(BackupRunTest, FavouritesDictionariesAndFirefoxInTheirPlaces) {
+    if (!tp.Posix()) GTEST_SKIP() << "these groups read the user's real folders on Windows";
+    TPathComponent folders(tp.platform());
+    const std::string appData = folders.ShellAppDataFolder() + "\\";
+    const std::string favorites = folders.ShellFavoritesFolder() + "\\";
+    auto put = [&](const std::string& path, const std::string& content) {
+        ForceDirectories(tp.files(), ExtractFilePath(path));
+        ASSERT_TRUE(tp.WriteFile(path, content));
+    };
+    put(appData + "Microsoft\\Proof\\custom.dic", "Wort\r\n");
+    put(appData + "Microsoft\\Proof\\Sub\\nicht.dic", "x");
+    put(favorites + "Heise.url", "[InternetShortcut]\r\nURL=http://www.heise.de/\r\n");
+    put(favorites + "Banken\\Sparkasse.url", "[InternetShortcut]\r\n");
+    const std::string ff = appData + "Mozilla\\Firefox\\";
+    put(ff + "profiles.ini", "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/abc.default\r\n");
+    put(ff + "Profiles\\abc.default\\places.sqlite", "SQLite format 3");
+
+    BackupOptions o = Options(0, "Browser");
+    o.save = {};
+    o.save[CBSave6] = o.save[CBSave7] = o.save[CBSave9] = true;
+    o.mailFolders.clear();
+    BackupRun run(tp.platform(), view, o);
+    ASSERT_TRUE(run.Execute().succeeded);
+    EXPECT_EQ(Entries(backups + "Browser.bvq"),
+              (std::vector<std::string>{"custom.dic", "iefav.zip",
+                                        StoredWithPath(ff + "Profiles\\abc.default\\places.sqlite_mob")}));
+    EXPECT_EQ(run.Identity().FirefoxProfileList,
+              std::vector<std::string>{ff + "Profiles\\abc.default\\places.sqlite_mob"});
+    EXPECT_TRUE(view.ReportHas("Ordner: " + favorites));
+
+    // The favourites travel as an inner archive with their folders.
+    TZipReader outer(tp.platform());
+    outer.SetZipName(backups + "Browser.bvq");
+    outer.SetDestDir(root + "aus");
+    outer.SetOverwriteMode(TOverwriteMode::Always);
+    outer.FilesList() = {"iefav.zip"};
+    ASSERT_EQ(outer.ExtractMatching(), 1);
+    std::vector<std::string> inner = Entries(root + "aus\\iefav.zip");
+    std::sort(inner.begin(), inner.end());
+    EXPECT_EQ(inner, (std::vector<std::string>{"Banken\\", "Banken\\Sparkasse.url", "Heise.url"}));
+    const std::string comment = CommentOf(backups + "Browser.bvq");
+    EXPECT_NE(comment.find("\r\n[Profile0]\r\nName=default\r\nPath=Profiles\\abc.default\r\n"), std::string::npos);
+
+    // Updates: no favourite changed, then one did.
+    o.backupKind = 1;
+    o.backupName = "UPD_Browser1";
+    test::RecordingView same;
+    BackupRun unchanged(tp.platform(), same, o);
+    ASSERT_TRUE(unchanged.Execute().succeeded);
+    std::vector<std::string> entries = Entries(backups + "UPD_Browser1.bvq");
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "iefav.zip"), 0);
+    EXPECT_EQ(same.LastIcon(BackupGroup::IEFavorites), StatusIcon::Unchanged);
+
+    put(favorites + "Heise.url", "[InternetShortcut]\r\nURL=https://www.heise.de/\r\n");
+    o.backupName = "UPD_Browser2";
+    test::RecordingView changed;
+    BackupRun update(tp.platform(), changed, o);
+    ASSERT_TRUE(update.Execute().succeeded);
+    TZipReader second(tp.platform());
+    second.SetZipName(backups + "UPD_Browser2.bvq");
+    second.SetDestDir(root + "aus2");
+    second.SetOverwriteMode(TOverwriteMode::Always);
+    second.FilesList() = {"iefav.zip"};
+    ASSERT_EQ(second.ExtractMatching(), 1);
+    inner = Entries(root + "aus2\\iefav.zip");
+    EXPECT_EQ(std::count(inner.begin(), inner.end(), "Banken\\Sparkasse.url"), 1);  // all, not just the change
+    EXPECT_EQ(std::count(inner.begin(), inner.end(), "Heise.url"), 1);
+}
+
 TEST_F(BackupRunTest, SettingsSnapshotDropsSubkeysAndStoreRoot) {
     BackupOptions o = Options(0, "Prefs");
     o.save = {};
