@@ -20,6 +20,15 @@ HKEY RootKey(RegRoot root) {
     return HKEY_CURRENT_USER;
 }
 
+// Callers may write key paths as absolute ("\\Software\\X", as the settings accessors
+// do) or with a trailing backslash; the system accepts neither.
+std::string KeyPath(const std::string& path) {
+    size_t begin = path.find_first_not_of('\\');
+    if (begin == std::string::npos) return std::string();
+    size_t end = path.find_last_not_of('\\');
+    return path.substr(begin, end - begin + 1);
+}
+
 // An open key, closed when it goes out of scope.
 class Key {
 public:
@@ -27,11 +36,11 @@ public:
         if (handle_) RegCloseKey(handle_);
     }
     long Open(HKEY parent, const std::string& path, REGSAM access) {
-        return RegOpenKeyExA(parent, path.c_str(), 0, access, &handle_);
+        return RegOpenKeyExA(parent, KeyPath(path).c_str(), 0, access, &handle_);
     }
     long Create(HKEY parent, const std::string& path, REGSAM access) {
         DWORD disposition = 0;
-        return RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+        return RegCreateKeyExA(parent, KeyPath(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                                nullptr, &handle_, &disposition);
     }
     HKEY get() const { return handle_; }
@@ -74,8 +83,9 @@ public:
     }
 
     long DeleteKeyTree(RegRoot root, const std::string& path) override {
-        if (path.empty()) return ERROR_INVALID_PARAMETER;  // never the root itself
-        return DeleteTree(RootKey(root), path);
+        const std::string key = KeyPath(path);
+        if (key.empty()) return ERROR_INVALID_PARAMETER;  // never the root itself
+        return DeleteTree(RootKey(root), key);
     }
 
     long QueryValue(RegRoot root, const std::string& path, const std::string& name,

@@ -1,7 +1,11 @@
-// The test platform of the Windows build: the real Win32 services (registry included,
-// so tests clean up their keys) and a private folder under the system's temporary folder.
+// The test platform of the Windows build: the real Win32 services and a private folder
+// under the system's temporary folder. The registry is the real one (tests compare with
+// what regedit writes), but every change made through the platform is undone when the
+// test ends, so each test starts from the prefix's registry as on the POSIX backend.
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_platform.h"
@@ -9,6 +13,102 @@
 
 namespace bv::test {
 namespace {
+
+// The real registry with an undo log: keys that a test creates are deleted, values it
+// sets or deletes in keys that existed get their old state back, and key trees it
+// deletes are written back, newest change first.
+class UndoingRegistry : public Registry {
+public:
+    explicit UndoingRegistry(std::unique_ptr<Registry> real) : real_(std::move(real)) {}
+    ~UndoingRegistry() override {
+        for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it)();
+    }
+
+    long KeyExists(RegRoot root, const std::string& path) override { return real_->KeyExists(root, path); }
+
+    long CreateKey(RegRoot root, const std::string& path) override {
+        // The first missing component is where this test's own keys begin.
+        for (size_t pos = 0; pos <= path.size();) {
+            size_t end = path.find('\\', pos);
+            if (end == std::string::npos) end = path.size();
+            std::string prefix = path.substr(0, end);
+            if (!prefix.empty() && real_->KeyExists(root, prefix) != 0) {
+                long rc = real_->CreateKey(root, path);
+                if (rc == 0) undo_.push_back([this, root, prefix] { real_->DeleteKeyTree(root, prefix); });
+                return rc;
+            }
+            pos = end + 1;
+        }
+        return real_->CreateKey(root, path);
+    }
+
+    long DeleteKeyTree(RegRoot root, const std::string& path) override {
+        std::vector<Snapshot> tree;
+        Save(root, path, tree);
+        long rc = real_->DeleteKeyTree(root, path);
+        if (rc == 0) {
+            undo_.push_back([this, root, tree] {
+                for (const Snapshot& key : tree) {
+                    real_->CreateKey(root, key.path);
+                    for (const RegValue& v : key.values) real_->SetValue(root, key.path, v.name, v.type, v.data);
+                }
+            });
+        }
+        return rc;
+    }
+
+    long QueryValue(RegRoot root, const std::string& path, const std::string& name, RegValue& out) override {
+        return real_->QueryValue(root, path, name, out);
+    }
+
+    long SetValue(RegRoot root, const std::string& path, const std::string& name, uint32_t type,
+                  const Bytes& data) override {
+        RememberValue(root, path, name);
+        return real_->SetValue(root, path, name, type, data);
+    }
+
+    long DeleteValue(RegRoot root, const std::string& path, const std::string& name) override {
+        RememberValue(root, path, name);
+        return real_->DeleteValue(root, path, name);
+    }
+
+    long EnumSubKeys(RegRoot root, const std::string& path, std::vector<std::string>& out) override {
+        return real_->EnumSubKeys(root, path, out);
+    }
+    long EnumValues(RegRoot root, const std::string& path, std::vector<RegValue>& out) override {
+        return real_->EnumValues(root, path, out);
+    }
+
+private:
+    struct Snapshot {
+        std::string path;
+        std::vector<RegValue> values;
+    };
+
+    void Save(RegRoot root, const std::string& path, std::vector<Snapshot>& tree) {
+        Snapshot key{path, {}};
+        if (real_->EnumValues(root, path, key.values) != 0) return;
+        tree.push_back(key);
+        std::vector<std::string> subkeys;
+        real_->EnumSubKeys(root, path, subkeys);
+        for (const std::string& sub : subkeys) Save(root, path + "\\" + sub, tree);
+    }
+
+    void RememberValue(RegRoot root, const std::string& path, const std::string& name) {
+        if (real_->KeyExists(root, path) != 0) return;  // the call fails; nothing to undo
+        RegValue old;
+        if (real_->QueryValue(root, path, name, old) == 0) {
+            undo_.push_back([this, root, path, old] {
+                if (real_->KeyExists(root, path) == 0) real_->SetValue(root, path, old.name, old.type, old.data);
+            });
+        } else {
+            undo_.push_back([this, root, path, name] { real_->DeleteValue(root, path, name); });
+        }
+    }
+
+    std::unique_ptr<Registry> real_;
+    std::vector<std::function<void()>> undo_;
+};
 
 // A name no other test (nor another test program running at the same time) uses.
 std::string UniqueName() {
@@ -52,7 +152,7 @@ struct TestPlatform::Backend {
 
 TestPlatform::TestPlatform() : backend_(std::make_unique<Backend>()) {
     std::string name = UniqueName();
-    backend_->registry = CreateWin32Registry();
+    backend_->registry = std::make_unique<UndoingRegistry>(CreateWin32Registry());
     backend_->files = CreateWin32Files();
     backend_->shell = CreateWin32Shell();
     backend_->system = CreateWin32System();

@@ -188,27 +188,62 @@ TEST_F(Win32RegistryTest, DeleteKeyTreeRemovesDeepTreesButNotSiblings) {
     EXPECT_NE(0, registry->DeleteKeyTree(RegRoot::CurrentUser, ""));
 }
 
+TEST_F(Win32RegistryTest, LeadingAndTrailingBackslashesAreIgnored) {
+    const std::string absolute = "\\" + base + "\\abs\\";
+    ASSERT_EQ(0, registry->CreateKey(RegRoot::CurrentUser, absolute));
+    EXPECT_EQ(0, registry->KeyExists(RegRoot::CurrentUser, base + "\\abs"));
+    ASSERT_EQ(0, registry->SetValue(RegRoot::CurrentUser, absolute, "v", RegType::Sz, Text("x")));
+    RegValue value;
+    EXPECT_EQ(0, registry->QueryValue(RegRoot::CurrentUser, "\\" + base + "\\abs", "v", value));
+    std::vector<std::string> keys;
+    EXPECT_EQ(0, registry->EnumSubKeys(RegRoot::CurrentUser, "\\" + base, keys));
+    EXPECT_EQ(std::vector<std::string>{"abs"}, keys);
+    EXPECT_EQ(0, registry->DeleteKeyTree(RegRoot::CurrentUser, absolute));
+    EXPECT_EQ(WinError::FileNotFound, registry->KeyExists(RegRoot::CurrentUser, base + "\\abs"));
+    EXPECT_EQ(WinError::InvalidParameter, registry->DeleteKeyTree(RegRoot::CurrentUser, "\\"));
+}
+
 TEST_F(Win32RegistryTest, OtherRootsAreTheSystemsRoots) {
     EXPECT_EQ(0, registry->KeyExists(RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion"));
     EXPECT_EQ(0, registry->KeyExists(RegRoot::ClassesRoot, "CLSID"));
     EXPECT_EQ(0, registry->KeyExists(RegRoot::Users, ".DEFAULT"));
 }
 
-// The test platform hands out the system's registry itself, so that tests can check
-// what outside programs (regedit) wrote.
-TEST(Win32TestPlatform, RegistryIsTheSystemsRegistry) {
-    test::TestPlatform tp;
-    const std::string key = "Software\\Brevisto Tests\\platform";
-    ASSERT_EQ(0, tp.registry().CreateKey(RegRoot::CurrentUser, key));
-    ASSERT_EQ(0, tp.registry().SetValue(RegRoot::CurrentUser, key, "v", RegType::Sz, Text("echt")));
-    char data[16] = {};
-    DWORD size = sizeof data;
-    HKEY handle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle));
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(handle, "v", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size));
-    RegCloseKey(handle);
-    EXPECT_STREQ("echt", data);
-    EXPECT_EQ(0, tp.registry().DeleteKeyTree(RegRoot::CurrentUser, key));
+// The test platform works on the system's registry itself (so tests can check what
+// regedit wrote) and undoes its changes when the test ends.
+TEST(Win32TestPlatform, RegistryIsTheSystemsAndChangesAreUndone) {
+    auto real = CreateWin32Registry();
+    const std::string existing = "Software\\Brevisto Tests\\undo";
+    real->DeleteKeyTree(RegRoot::CurrentUser, existing);
+    ASSERT_EQ(0, real->CreateKey(RegRoot::CurrentUser, existing + "\\alt"));
+    ASSERT_EQ(0, real->SetValue(RegRoot::CurrentUser, existing, "kept", RegType::Sz, Text("vorher")));
+    ASSERT_EQ(0, real->SetValue(RegRoot::CurrentUser, existing, "gone", RegType::Sz, Text("weg")));
+    ASSERT_EQ(0, real->SetValue(RegRoot::CurrentUser, existing + "\\alt", "tief", RegType::Dword, Bytes{1, 0, 0, 0}));
+    {
+        test::TestPlatform tp;
+        Registry& reg = tp.registry();
+        ASSERT_EQ(0, reg.CreateKey(RegRoot::CurrentUser, existing + "\\neu\\tiefer"));
+        ASSERT_EQ(0, reg.SetValue(RegRoot::CurrentUser, existing, "kept", RegType::Sz, Text("nachher")));
+        ASSERT_EQ(0, reg.SetValue(RegRoot::CurrentUser, existing, "added", RegType::Sz, Text("1")));
+        ASSERT_EQ(0, reg.DeleteValue(RegRoot::CurrentUser, existing, "gone"));
+        ASSERT_EQ(0, reg.DeleteKeyTree(RegRoot::CurrentUser, existing + "\\alt"));
+        // Seen by the system at once.
+        RegValue value;
+        ASSERT_EQ(0, real->QueryValue(RegRoot::CurrentUser, existing, "kept", value));
+        EXPECT_EQ(Text("nachher"), value.data);
+        EXPECT_EQ(0, real->KeyExists(RegRoot::CurrentUser, existing + "\\neu\\tiefer"));
+        EXPECT_NE(0, real->KeyExists(RegRoot::CurrentUser, existing + "\\alt"));
+    }
+    RegValue value;
+    ASSERT_EQ(0, real->QueryValue(RegRoot::CurrentUser, existing, "kept", value));
+    EXPECT_EQ(Text("vorher"), value.data);
+    ASSERT_EQ(0, real->QueryValue(RegRoot::CurrentUser, existing, "gone", value));
+    EXPECT_EQ(Text("weg"), value.data);
+    EXPECT_EQ(WinError::FileNotFound, real->QueryValue(RegRoot::CurrentUser, existing, "added", value));
+    EXPECT_EQ(WinError::FileNotFound, real->KeyExists(RegRoot::CurrentUser, existing + "\\neu"));
+    ASSERT_EQ(0, real->QueryValue(RegRoot::CurrentUser, existing + "\\alt", "tief", value));
+    EXPECT_EQ((Bytes{1, 0, 0, 0}), value.data);
+    EXPECT_EQ(0, real->DeleteKeyTree(RegRoot::CurrentUser, existing));
 }
 
 }  // namespace
