@@ -575,7 +575,11 @@ TZipReader::DecodeResult TZipReader::DecodeEntry(int index, const std::string& p
         if (inflateInit2(&inflater.z, -MAX_WBITS) != Z_OK) return DecodeResult::BadData;
         inflater.active = true;
     }
-    std::vector<uint8_t> inBuf(kBufferSize), outBuf(h.method == kMethodDeflate ? kBufferSize : 0);
+    if (decodeIn_.size() != kBufferSize) decodeIn_.resize(kBufferSize);
+    if (h.method == kMethodDeflate && decodeOut_.size() != kBufferSize)
+        decodeOut_.resize(kBufferSize);
+    std::vector<uint8_t>& inBuf = decodeIn_;
+    std::vector<uint8_t>& outBuf = decodeOut_;
     uLong crc = crc32(0L, Z_NULL, 0);
     uint64_t produced = 0;
     int filePercent = -1;

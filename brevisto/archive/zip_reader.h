@@ -193,6 +193,10 @@ protected:
     bool busy_ = false;
     std::vector<std::string> filesList_;
     std::string password_;
+    // Buffers of the decoder, kept between entries so that archives of many small entries
+    // do not allocate per entry.
+    std::vector<uint8_t> decodeIn_;
+    std::vector<uint8_t> decodeOut_;
 
 private:
     int Extract(bool selectedOnly);
