@@ -548,7 +548,14 @@ bool TZipWriter::AddOneFile(Run& run, Candidate& c) {
             OnSkippingFile(*this, SkipReason::SkippedByHandler, c.path, -1, retry);
         return false;
     }
+    // The handler may rename, re-date or re-attribute the entry; what the writer cannot
+    // produce (another method, sizes after the data, no name) stays as it was built.
+    if (h.fileName.empty()) h.fileName = c.stored;
     std::replace(h.fileName.begin(), h.fileName.end(), '\\', '/');
+    if (c.isDirectory || (h.method != kMethodStored && h.method != kMethodDeflate))
+        h.method = (c.isDirectory || packLevel_ == 0) ? kMethodStored : kMethodDeflate;
+    h.flags &= static_cast<uint16_t>(~kFlagDescriptor);
+    if (c.isDirectory) h.flags &= static_cast<uint16_t>(~kFlagEncrypted);
     const std::string key = NameKey(h.fileName);
     if (key != NameKey(c.stored) && run.usedNames.count(key)) {
         bool retry = false;
