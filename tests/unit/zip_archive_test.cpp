@@ -759,5 +759,73 @@ TEST_F(ZipArchiveTest, AddingCopiesOldEntriesWithoutRecompressing) {
     EXPECT_TRUE(w.TestArchive());
 }
 
+TEST_F(ZipArchiveTest, RebuildHappensBesideTheArchiveNotInTempPath) {
+    const std::string a = Put("a.txt", MailText(400000, 16));
+    TZipWriter w(tp.platform());
+    w.SetZipName(zipPath);
+    ASSERT_EQ(Add(w, {a}), 1);
+    const std::string tempPath = tp.TempDir() + "Temp\\";
+    ForceDirectories(tp.files(), tempPath);
+    w.SetTempPath(tempPath);
+    std::vector<std::string> besideArchive, inTempPath;
+    tp.pump().onProcess = [&] {
+        for (const std::string& n : FilesStartingWith(tp.files(), tp.TempDir(), "~bz"))
+            besideArchive.push_back(n);
+        for (const FindEntry& e : tp.files().Find(tempPath + "*")) inTempPath.push_back(e.name);
+    };
+    ASSERT_EQ(Add(w, {Put("b.txt", MailText(300000, 17))}), 1);
+    tp.pump().onProcess = nullptr;
+    EXPECT_FALSE(besideArchive.empty()) << "the new archive is built in the archive's folder";
+    EXPECT_TRUE(inTempPath.empty());
+    EXPECT_TRUE(TempLeftovers(tp.files(), tp.TempDir()).empty());
+}
+
+TEST_F(ZipArchiveTest, CrcMismatchOfAnEncryptedEntryAsksForAnotherPasswordOnce) {
+    const std::string a = Put("a.txt", MailText(200000, 18));
+    TZipWriter w(tp.platform());
+    w.SetZipName(zipPath);
+    w.SetPassword("pw");
+    ASSERT_EQ(Add(w, {a}), 1);
+    std::string bytes = Bytes(zipPath);
+    bytes[bytes.size() / 2] ^= 0x01;
+    ASSERT_TRUE(tp.WriteFile(zipPath, bytes));
+    TZipReader r(tp.platform());
+    r.SetZipName(zipPath);
+    r.SetPassword("pw");
+    int asked = 0;
+    r.OnBadPassword = [&](TZipReader&, int, std::string&) { ++asked; };
+    EXPECT_FALSE(r.TestEntry(0));
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(ZipArchiveTest, MessagesRunWhileTheDirectoryIsReadAndScanned) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 20; ++i) files.push_back(Put("f" + std::to_string(i) + ".bin", NoiseBytes(6000, i)));
+    TZipWriter w(tp.platform());
+    w.SetZipName(zipPath);
+    ASSERT_EQ(Add(w, files), 20);
+    TZipReader r(tp.platform());
+    r.SetZipName(zipPath);
+    tp.pump().calls = 0;
+    r.ReadDirectory();
+    EXPECT_GE(tp.pump().calls, 20) << "between directory headers";
+    // Without an end record the whole file is scanned, with a message point every 10240 bytes.
+    std::string bytes = Bytes(zipPath);
+    bytes.resize(bytes.size() - 22);
+    ASSERT_TRUE(tp.WriteFile(zipPath, bytes));
+    r.SetIncompleteZipMode(TIncompleteZipMode::izAssumeBad);
+    tp.pump().calls = 0;
+    r.ReadDirectory();
+    EXPECT_EQ(r.EntryCount(), 20);
+    EXPECT_GE(static_cast<size_t>(tp.pump().calls), 20u);
+    // A cancel during the scan ends it.
+    tp.files().SetTimes(zipPath, nullptr, nullptr);
+    ASSERT_TRUE(tp.WriteFile(zipPath, bytes + "x"));
+    tp.pump().onProcess = [&] { r.AbortOperation(); };
+    EXPECT_THROW(r.ReadDirectory(), EZipAborted);
+    EXPECT_EQ(r.EntryCount(), 0);
+    tp.pump().onProcess = nullptr;
+}
+
 }  // namespace
 }  // namespace bv
