@@ -61,6 +61,19 @@ public:
     // The raw version resource of a file (GetFileVersionInfoA); false if it has none.
     virtual bool ReadVersionResource(const std::string& path, Bytes& resource) = 0;
 
+    // Top-level windows of other programs (Outlook Express must not run during a backup).
+    virtual bool WindowOfClassExists(const std::string& /*windowClass*/) { return false; }
+    virtual bool WindowWithCaptionExists(const std::string& /*caption*/) { return false; }
+    // Sends WM_CLOSE to the first window of the class and waits at most `timeoutMs`;
+    // true when the window processed it in time.
+    virtual bool CloseWindowOfClass(const std::string& /*windowClass*/, uint32_t /*timeoutMs*/) {
+        return false;
+    }
+    // Posts WM_KEYDOWN with the virtual key to the first window with exactly that caption.
+    virtual bool PostKeyToCaption(const std::string& /*caption*/, uint32_t /*virtualKey*/) {
+        return false;
+    }
+
     // Services a backup run uses where the system has them; false means "not available".
     // The process's priority class (32 normal, 64 idle, 128 high, 256 real time).
     virtual bool SetPriorityClass(uint32_t /*priorityClass*/) { return false; }

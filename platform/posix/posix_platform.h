@@ -143,6 +143,23 @@ public:
     bool PlaySoundFile(const std::string& path) override;
     bool PrintText(const std::vector<std::string>& lines, const std::string& jobTitle) override;
 
+    bool WindowOfClassExists(const std::string& windowClass) override;
+    bool WindowWithCaptionExists(const std::string& caption) override;
+    bool CloseWindowOfClass(const std::string& windowClass, uint32_t timeoutMs) override;
+    bool PostKeyToCaption(const std::string& caption, uint32_t virtualKey) override;
+
+    // Top-level windows of other programs, for tests of the Outlook Express checks. A window
+    // closes on WM_CLOSE unless `refusesClose`; a posted key closes it when `closesOnKey`
+    // equals the key.
+    struct FakeWindow {
+        std::string windowClass;
+        std::string caption;
+        bool refusesClose = false;
+        uint32_t closesOnKey = 0;
+    };
+    std::vector<FakeWindow> windows;
+    std::vector<std::pair<std::string, uint32_t>> postedKeys;
+
     // What the run asked of the system, for tests (no sound device or printer here).
     std::vector<uint32_t> priorityClasses;
     std::vector<std::string> playedSounds;

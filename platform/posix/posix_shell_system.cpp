@@ -192,6 +192,38 @@ bool PosixSystem::ReadVersionResource(const std::string&, Bytes&) {
     return false;
 }
 
+bool PosixSystem::WindowOfClassExists(const std::string& windowClass) {
+    for (const FakeWindow& w : windows)
+        if (w.windowClass == windowClass) return true;
+    return false;
+}
+
+bool PosixSystem::WindowWithCaptionExists(const std::string& caption) {
+    for (const FakeWindow& w : windows)
+        if (w.caption == caption) return true;
+    return false;
+}
+
+bool PosixSystem::CloseWindowOfClass(const std::string& windowClass, uint32_t) {
+    for (auto it = windows.begin(); it != windows.end(); ++it) {
+        if (it->windowClass != windowClass) continue;
+        if (it->refusesClose) return false;
+        windows.erase(it);
+        return true;
+    }
+    return false;
+}
+
+bool PosixSystem::PostKeyToCaption(const std::string& caption, uint32_t virtualKey) {
+    for (auto it = windows.begin(); it != windows.end(); ++it) {
+        if (it->caption != caption) continue;
+        postedKeys.emplace_back(caption, virtualKey);
+        if (it->closesOnKey == virtualKey) windows.erase(it);
+        return true;
+    }
+    return false;
+}
+
 bool PosixSystem::SetPriorityClass(uint32_t priorityClass) {
     priorityClasses.push_back(priorityClass);
     return true;
