@@ -58,7 +58,8 @@ public:
     bool OEClosedByProgram = false;
 
     // The creation step: reads the command line (arguments without the program), starts an
-    // unattended backup or opens the viewer.
+    // unattended backup or opens the viewer; ends by showing the main window unless a command
+    // closed it.
     void Create(const std::vector<std::string>& args);
 
     // `SaveBtnClick`.
@@ -75,9 +76,15 @@ public:
     // `ShowNotice`: nothing during an unattended run or when the flag is set.
     void ShowNotice(const std::string& flag, const std::string& text);
 
+    // The main window was closed by a command (the program is ending).
+    bool Closed() const { return closed_; }
+
 private:
+    void CloseMainWindow();
+
     Platform& p_;
     MainWindowView& view_;
+    bool closed_ = false;
 };
 
 }  // namespace bv

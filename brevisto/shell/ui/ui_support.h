@@ -1,0 +1,72 @@
+// Small helpers every window of brevisto.exe uses: texts of controls, fonts, tooltips,
+// the dialog base class that keeps exceptions inside the window procedure, the status
+// images and the help binding.
+#pragma once
+#include <string>
+
+#include "platform/win32/win32_api.h"
+
+#include <commctrl.h>
+
+namespace bv {
+struct Platform;
+}
+
+namespace bv::ui {
+
+HINSTANCE Instance();
+
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string& text);
+bool IsChecked(HWND dialog, int id);
+void SetChecked(HWND dialog, int id, bool checked);
+void ShowItem(HWND dialog, int id, bool visible);
+void EnableItem(HWND dialog, int id, bool enabled);
+
+// The dialog font in bold (and optionally larger); owned by the module, never freed.
+HFONT BoldFont(int pointSize = 8);
+void MakeBold(HWND dialog, int id, int pointSize = 8);
+
+// A tooltip ("hint") for a control of the dialog.
+void AddHint(HWND dialog, int id, const std::string& text);
+
+// Sets the client area of a top-level window to exact pixels and centres it on the screen.
+void SetClientSize(HWND window, int width, int height);
+void CenterOnScreen(HWND window);
+
+// The status images of the backup run and the viewer: 0 failed (also "absent"),
+// 1 saved (also "present"), 2 unchanged, 9 in progress. Created once.
+HIMAGELIST StatusImages();
+
+// Shows an error that escaped a handler as a German message box.
+void ShowUnexpectedError(HWND owner, const char* what);
+
+// Modal and modeless dialogs from templates. Handlers run inside try/catch; an exception
+// becomes a message box and the dialog stays usable.
+class Dialog {
+public:
+    virtual ~Dialog() = default;
+    INT_PTR RunModal(HWND owner, int templateId);
+    HWND CreateModeless(HWND owner, int templateId);
+    HWND hwnd() const { return hwnd_; }
+
+protected:
+    // Return TRUE when handled (the value of DWLP_MSGRESULT may be set), FALSE otherwise.
+    virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    HWND hwnd_ = nullptr;
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// HTML Help on "hilfe.chm" beside the program. hhctrl.ocx is loaded when help is first
+// asked for; without it or without the file, help does nothing but beep.
+class HelpSystem {
+public:
+    static void Bind(const std::string& helpFile);
+    static void ShowTopic(HWND owner, int topic);
+    static void CloseAll();
+};
+
+}  // namespace bv::ui
