@@ -3,7 +3,8 @@
 #   tools/fuzz.sh build                     build every target into build/fuzz/
 #   tools/fuzz.sh run TARGET [SECONDS]      fuzz one target (default 180 s) from its corpus
 #   tools/fuzz.sh all [SECONDS]             build, then fuzz every target in turn
-# Targets: regfile_import_fuzz, dbx_folders_fuzz, dbx_messages_fuzz.
+# Targets: regfile_import_fuzz, dbx_folders_fuzz, dbx_messages_fuzz, zip_reader_fuzz,
+# ini_profile_fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -19,6 +20,8 @@ declare -A TARGET_SOURCES=(
   [regfile_import_fuzz]="brevisto/regfile/*.cpp"
   [dbx_folders_fuzz]="brevisto/mailstore/*.cpp"
   [dbx_messages_fuzz]="brevisto/mailstore/*.cpp"
+  [zip_reader_fuzz]="brevisto/archive/*.cpp"
+  [ini_profile_fuzz]=""
 )
 
 build_one() {
@@ -26,7 +29,7 @@ build_one() {
   mkdir -p "$OUT/obj"
   # shellcheck disable=SC2086
   "$CXX" "${FLAGS[@]}" -o "$OUT/$target" "tests/fuzz/$target.cpp" \
-    ${TARGET_SOURCES[$target]} "${PLATFORM_SOURCES[@]}"
+    ${TARGET_SOURCES[$target]} "${PLATFORM_SOURCES[@]}" -lz
   echo "built $OUT/$target"
 }
 
@@ -38,6 +41,11 @@ seed_corpus() {
     dbx_messages_fuzz)
       cp -f tests/fixtures/oe6-store/Inbox.dbx "$dir/seed-inbox.dbx"
       cp -f tests/fixtures/oe6-store/Outbox.dbx "$dir/seed-outbox.dbx" ;;
+    zip_reader_fuzz)
+      printf 'Brevisto' > "$dir/a.txt"
+      (cd "$dir" && zip -q -P fuzz seed-encrypted.zip a.txt && zip -q seed-plain.zip a.txt && rm -f a.txt) ;;
+    ini_profile_fuzz)
+      printf '[Backup]\r\nUPDATE=1\r\nPasswort="x"\r\n; Kommentar\r\n\r\n[Profile0]\r\nPath=Profiles/a.default\r\n' > "$dir/seed-1.ini" ;;
     regfile_import_fuzz)
       printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Fuzz]\r\n"Pfad"="C:\\\\Mail"\r\n@="x"\r\n"Zahl"=dword:0000001a\r\n"Bin"=hex:00,01,\\\r\n  02\r\n"M"=hex(7):61,00,00\r\n"T"="a\\r\\nb"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Fuzz\\Sub]\r\n"e"=hex:\r\n' > "$dir/seed-1.reg"
       printf '; comment\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\F]\r\n"a"=HEX(11):1,2,,3,\r\n"b"="C:\\"\r\n' > "$dir/seed-2.reg" ;;

@@ -3,7 +3,11 @@
 # and against raw zlib, on a reproducible mail-like corpus of about 1.1 GiB under build/bench/.
 # Release build without sanitizers in build/bench-native. Prints a Markdown table; the same
 # table is kept in build/bench/results.md.
+# Then an end-to-end backup of a synthetic identity of about 1.1 GiB (full, then update after
+# 5 % of the mail changed) beside `zip -5 -r` of the same store folder.
+#   tools/bench/run.sh [all|archive|backup]
 set -euo pipefail
+MODE=${1:-all}
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 B=$ROOT/build/bench
@@ -13,12 +17,13 @@ mkdir -p "$B"
 if [ ! -f "$NATIVE/build.ninja" ]; then
   cmake -S . -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVISTO_TESTS=OFF >/dev/null
 fi
-cmake --build "$NATIVE" --target zip_bench -- -j2 >/dev/null
+cmake --build "$NATIVE" --target zip_bench backup_bench -- -j2 >/dev/null
 BENCH=$NATIVE/tools/bench/zip_bench
 for tool in zip unzip; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (./run deps installs it)" >&2; exit 1; }
 done
 
+if [ "$MODE" = all ] || [ "$MODE" = archive ]; then
 CORPUS=$B/corpus
 if [ ! -f "$CORPUS/.done" ]; then
   rm -rf "$CORPUS"; mkdir -p "$CORPUS"
@@ -82,3 +87,34 @@ ratio() { awk -v a="$(val "$1" "$3")" -v b="$(val "$2" "$3")" 'BEGIN { printf "%
   echo "| peak RSS, largest of our operations | $(for l in add test extract add-pw test-pw extract-pw update; do val "$l" 4; done | sort -n | tail -1 | awk '{ printf "%.1f MiB", $1 / 1024 }') | <= 32 MiB |"
   echo "| archive size, ours / zip -5 | $(val add 7) / $(val izsize 5) bytes | |"
 } | tee "$B/results.md"
+fi
+
+
+if [ "$MODE" = all ] || [ "$MODE" = backup ]; then
+  BB=$NATIVE/tools/bench/backup_bench
+  ROOTDIR=$B/backup-root
+  BLOG=$B/backup-raw.txt
+  rm -rf "$ROOTDIR"; mkdir -p "$ROOTDIR"
+  : > "$BLOG"
+  brun() { "$@" | tee -a "$BLOG" >&2; }
+  brun "$BB" identity "$ROOTDIR" 1100
+  STORE=$(awk '$1 == "identity" { sub(/.*store=/, ""); sub(/ mail=.*/, ""); print }' "$BLOG")
+  cat "$STORE"/* > /dev/null
+  brun "$BB" full "$ROOTDIR"
+  brun "$NATIVE/tools/bench/zip_bench" run zip-r "$STORE" zip -5 -q -r "$B/store.zip" .
+  sleep 2  # the last backup's time has a resolution of one second
+  brun "$BB" touch "$ROOTDIR" 5
+  brun "$BB" update "$ROOTDIR"
+  bval() { awk -v l="$1" -v f="$2" '$1 == l { print $f; exit }' "$BLOG"; }
+  bfield() { awk -v l="$1" -v k="$2" '$1 == l { for (i = 5; i <= NF; i++) if (index($i, k "=") == 1) { print substr($i, length(k) + 2); exit } }' "$BLOG"; }
+  {
+    echo "| backup of a $(awk -v b="$(bfield identity mail)" 'BEGIN { printf "%.0f", b / 1048576 }') MiB identity | wall s | CPU s | peak RSS MiB | note |"
+    echo "|---|---|---|---|---|"
+    echo "| full backup (all groups, test of the archive) | $(bval full 2) | $(bval full 3) | $(awk -v k="$(bval full 4)" 'BEGIN { printf "%.1f", k / 1024 }') | archive $(bfield full archive) bytes |"
+    echo "| \`zip -5 -r\` of the store folder | $(bval zip-r 2) | $(bval zip-r 3) | $(awk -v k="$(bval zip-r 4)" 'BEGIN { printf "%.1f", k / 1024 }') | |"
+    echo "| update backup after $(bfield touch changed) of $(bfield touch of) mail bytes changed | $(bval update 2) | $(bval update 3) | $(awk -v k="$(bval update 4)" 'BEGIN { printf "%.1f", k / 1024 }') | read $(bfield update read), written $(bfield update written), archive $(bfield update archive) bytes |"
+    awk -v f="$(bval full 2)" -v z="$(bval zip-r 2)" -v fc="$(bval full 3)" -v zc="$(bval zip-r 3)" \
+      'BEGIN { printf "\nfull backup / zip -5 -r: %.2f wall, %.2f CPU (target <= 1.05; the backup also tests the archive)\n", f / z, fc / zc }'
+  } | tee "$B/backup-results.md"
+  rm -rf "$ROOTDIR" "$B/store.zip"
+fi
