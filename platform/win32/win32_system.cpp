@@ -1,4 +1,4 @@
-// Operating system facts through kernel32, user32, advapi32 and version.dll.
+// Operating system facts through kernel32, user32, advapi32, version.dll and winmm.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +7,8 @@
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
 #include "platform/win32/win32_platform.h"
+
+#include <mmsystem.h>
 
 namespace bv {
 namespace {
@@ -275,6 +277,39 @@ public:
         if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return false;
         resource = std::move(data);
         return true;
+    }
+
+    bool WindowOfClassExists(const std::string& windowClass) override {
+        return FindWindowA(windowClass.c_str(), nullptr) != nullptr;
+    }
+
+    bool WindowWithCaptionExists(const std::string& caption) override {
+        return FindWindowA(nullptr, caption.c_str()) != nullptr;
+    }
+
+    bool CloseWindowOfClass(const std::string& windowClass, uint32_t timeoutMs) override {
+        HWND window = FindWindowA(windowClass.c_str(), nullptr);
+        if (!window) return false;
+        DWORD_PTR answer = 0;
+        // Flags 0: a hung window is waited for up to the time-out like any other.
+        return SendMessageTimeoutA(window, WM_CLOSE, 0, 0, 0, timeoutMs, &answer) != 0;
+    }
+
+    bool PostKeyToCaption(const std::string& caption, uint32_t virtualKey) override {
+        HWND window = FindWindowA(nullptr, caption.c_str());
+        if (!window) return false;
+        return PostMessageA(window, WM_KEYDOWN, virtualKey, 0) != FALSE;
+    }
+
+    bool SetPriorityClass(uint32_t priorityClass) override {
+        return ::SetPriorityClass(GetCurrentProcess(), priorityClass) != FALSE;
+    }
+
+    bool PlaySoundFile(const std::string& path) override {
+        // winmm is looked up at run time: a system without a sound driver still starts.
+        static const auto play = GET_WINDOWS_FUNCTION("winmm.dll", PlaySoundA);
+        if (!play) return false;
+        return play(path.c_str(), nullptr, SND_FILENAME | SND_NOWAIT) != FALSE;
     }
 };
 

@@ -17,6 +17,22 @@ namespace {
 constexpr int kClientWidth = 512;
 constexpr int kClientHeight = 362;
 
+// The window is laid out in pixels (its size and the create button's place are given in
+// pixels); the template's dialog units only approximate this.
+struct PixelRect {
+    int id, x, y, width, height;
+};
+const PixelRect kPixelLayout[] = {
+    {IDC_HEADING, 215, 14, 291, 28},
+    {IDC_SUBHEADING, 215, 44, 291, 16},
+    {IDC_CREATE_BUTTON, 215, 90, 130, 26},
+    {IDC_CREATE_TEXT, 355, 88, 151, 104},
+    {IDC_UPDATE_BUTTON, 215, 124, 130, 26},
+    {IDC_RESTORE_BUTTON, 215, 158, 130, 26},
+    {IDC_RESTORE_TEXT, 215, 198, 291, 40},
+    {IDC_INFO_LABEL, 215, 300, 291, 58},
+};
+
 int CommandId(MenuCommand command) { return IDM_COMMAND_BASE + static_cast<int>(command); }
 
 // Deletes the entries that the special edition hides; their item data is the index in the
@@ -49,12 +65,21 @@ void ApplySpecialEditionLayout(HWND mainWindow) {
     SetWindowPos(GetDlgItem(mainWindow, IDC_CREATE_BUTTON), nullptr, SpecialEditionLayout::CreateButtonLeft,
                  SpecialEditionLayout::CreateButtonTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     HWND restoreLabel = GetDlgItem(mainWindow, IDC_RESTORE_TEXT);
+    const std::string text = SpecialEditionRestoreText();
     RECT rect;
     GetWindowRect(restoreLabel, &rect);
-    MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
-    SetWindowPos(restoreLabel, nullptr, 0, 0, rect.right - rect.left, SpecialEditionLayout::RestoreLabelHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowTextA(restoreLabel, SpecialEditionRestoreText().c_str());
+    int width = rect.right - rect.left;
+    // 80 pixels unless this system's font needs more lines for the text.
+    int height = SpecialEditionLayout::RestoreLabelHeight;
+    HDC dc = GetDC(restoreLabel);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(restoreLabel, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    ReleaseDC(restoreLabel, dc);
+    if (needed.bottom > height) height = needed.bottom;
+    SetWindowPos(restoreLabel, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowTextA(restoreLabel, text.c_str());
 }
 
 TStartDlg::TStartDlg(Platform& platform) : p_(platform), model_(platform, *this) {}
@@ -84,8 +109,7 @@ bool TStartDlg::Create() {
 }
 
 void TStartDlg::Start(const std::vector<std::string>& args) {
-    ShowMainWindow();
-    UpdateWindow(hwnd_);
+    // The creation step shows the window when it is not closed at once by an unattended run.
     model_.Create(args);
 }
 
@@ -109,7 +133,9 @@ void TStartDlg::OnInit() {
 
     // The picture panel fills the left edge at its own pixel size.
     SetWindowPos(GetDlgItem(hwnd_, IDC_SIDE_PICTURE), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    MakeBold(hwnd_, IDC_HEADING, 10);
+    for (const PixelRect& r : kPixelLayout)
+        SetWindowPos(GetDlgItem(hwnd_, r.id), nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    MakeBold(hwnd_, IDC_HEADING, 14);
 
     SetItemText(hwnd_, IDC_CREATE_BUTTON, kCreateButtonCaption);
     SetItemText(hwnd_, IDC_UPDATE_BUTTON, kUpdateButtonCaption);
@@ -124,6 +150,7 @@ void TStartDlg::OnInit() {
     size_t slash = folder.find_last_of('\\');
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
     HelpSystem::Bind(p_.shell.ExpandEnvironment(folder) + kHelpFile);
+    if (!folder.empty()) p_.files.SetCurrentDirectory(folder);
 }
 
 void TStartDlg::BuildMenu() {
@@ -236,7 +263,8 @@ bool TStartDlg::RunPrinterSetup() {
     dialog.hwndOwner = hwnd_;
     dialog.hDevMode = printerDevMode_;
     dialog.hDevNames = printerDevNames_;
-    dialog.Flags = PD_PRINTSETUP;
+    // Without a printer the system would warn first; the program has its own message for that.
+    dialog.Flags = PD_PRINTSETUP | PD_NOWARNING;
     BOOL ok = PrintDlgA(&dialog);
     // The dialog may have replaced the memory it was given; keep what it returns.
     printerDevMode_ = dialog.hDevMode;
