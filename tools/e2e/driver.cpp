@@ -11,6 +11,9 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -983,6 +986,8 @@ int RunOne(const std::vector<std::string>& args) {
 }  // namespace
 
 int main() {
+    // LF only: the shell scripts compare the output as it is.
+    _setmode(_fileno(stdout), _O_BINARY);
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;

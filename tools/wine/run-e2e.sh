@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real brevisto.exe under Wine and a virtual X server, driven from
+# outside through its windows by bvdrive.exe (tools/e2e). Every test gets a fresh copy of
+# the template prefix, its own registry state and files, and a time limit.
+#   tools/wine/run-e2e.sh [--build DIR] [NAME-PATTERN...]
+#     DIR      the x86_64 build (default build/mingw64)
+#     PATTERN  run only tests whose function name contains one of the patterns
+# Prints "e2e: N passed, M failed, K skipped"; the exit code is non-zero on failures.
+# Screenshots go to build/screenshots/.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+SELF=$ROOT/tools/wine/run-e2e.sh
+TESTS_DIR=$ROOT/tests/e2e
+TEMPLATE=$ROOT/build/wine/template
+SKIP_CODE=77
+
+# ------------------------------------------------------------------ helpers for the tests
+
+log() { printf '   %s\n' "$*"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*"; exit $SKIP_CODE; }
+
+expect_eq() {  # actual expected what
+  [ "$1" = "$2" ] || fail "$3: expected [$2], got [$1]"
+}
+expect_contains() {  # haystack needle what
+  case "$1" in *"$2"*) ;; *) fail "$3: [$2] not in [$1]" ;; esac
+}
+
+# The driver; its output is UTF-8 with LF line ends.
+drive() { wine "$E2E_BIN/bvdrive.exe" "$@"; }
+
+# A Windows path for a path inside the prefix's drive C (relative to drive_c).
+winpath() { printf 'C:\\%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
+
+# Imports REGEDIT4 lines from stdin (UTF-8; written as CP1252 with CR LF like regedit's own).
+REG_SEQ=0
+reg_import() {
+  REG_SEQ=$((REG_SEQ + 1))
+  local file=$WINEPREFIX/drive_c/e2e-import-$REG_SEQ.reg
+  { printf 'REGEDIT4\n\n'; cat; printf '\n'; } | iconv -f UTF-8 -t CP1252 | sed 's/$/\r/' >"$file"
+  wine regedit /s "C:\\e2e-import-$REG_SEQ.reg" >/dev/null 2>&1
+  rm -f "$file"
+}
+
+SETTINGS_KEY='HKEY_CURRENT_USER\Software\Quillmar Software\bvq'
+
+# Outlook Express of the given version ("6,0,2900,5512"; empty: the key without "Current").
+oe_version() {
+  if [ -n "${1:-}" ]; then
+    reg_import <<EOF
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Outlook Express\\Version Info]
+"Current"="$1"
+EOF
+  else
+    reg_import <<'EOF'
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Outlook Express\Version Info]
+"Other"="x"
+EOF
+  fi
+}
+
+windows_version() {  # winxp, vista, win7
+  reg_import <<EOF
+[HKEY_CURRENT_USER\\Software\\Wine]
+"Version"="$1"
+EOF
+}
+
+# The program lives where setup puts it; its folder holds the help file and the sounds.
+PROGRAM_DIR='Programme/Brevisto'
+PROGRAM_WIN='C:\Programme\Brevisto\brevisto.exe'
+MAIN='title=Brevisto - Spezialversion - V4.80'
+
+start_brevisto() {
+  wine "$PROGRAM_WIN" "$@" >>"$E2E_RUN/program.log" 2>&1 &
+  BV_PID=$!
+}
+
+wait_main() { drive wait "$MAIN" "${1:-15000}" >/dev/null || fail "the main window did not appear"; }
+
+# Waits up to N seconds for the program started by start_brevisto to end; its exit
+# code lands in BV_EXIT. Not in a subshell: only this shell can wait for it.
+wait_brevisto_exit() {
+  local i
+  BV_EXIT=
+  for ((i = 0; i < ${1:-10} * 10; i++)); do
+    if ! kill -0 "$BV_PID" 2>/dev/null; then
+      BV_EXIT=0
+      wait "$BV_PID" || BV_EXIT=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+screenshot() {
+  mkdir -p "$E2E_SHOTS"
+  import -display "$DISPLAY" -window root "$E2E_SHOTS/$1.png" 2>/dev/null || log "no screenshot $1"
+}
+
+# The main window is built when it has controls (not only a bare frame).
+main_has_controls() { [ -n "$(drive controls "$MAIN" 2>/dev/null)" ]; }
+need_main_controls() { main_has_controls || skip "the main window has no controls yet"; }
+need_menu() {  # PATH
+  drive menuhas "$MAIN" "$1" 2>/dev/null || skip "the main window has no menu entry $1 yet"
+}
+
+# The message box that must appear now: prints "caption<LF>text"; fails after the time-out.
+expect_msgbox() {  # BUTTON NEEDLE [ms]
+  drive answer "$1" "${3:-8000}" "$2" || fail "no message box saying [$2]"
+}
+
+# Test files get their own folder in drive C.
+test_dir() { mkdir -p "$WINEPREFIX/drive_c/e2e/$1"; echo "$WINEPREFIX/drive_c/e2e/$1"; }
+
+# ------------------------------------------------------------------ one test (inside X)
+
+run_one() {  # FILE FUNCTION
+  local file=$1 fn=$2
+  export E2E_RUN=$E2E_RUNS/$fn
+  mkdir -p "$E2E_RUN"
+  export WINEPREFIX=$E2E_RUN/prefix
+  cleanup() { wineserver -k >/dev/null 2>&1 || true; }
+  trap cleanup EXIT
+  trap 'exit 143' TERM INT
+  flock -s "$TEMPLATE.lock" cp -a "$TEMPLATE" "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX/drive_c/$PROGRAM_DIR"
+  cp "$E2E_BIN/brevisto.exe" "$WINEPREFIX/drive_c/$PROGRAM_DIR/"
+  wineserver -p 30 >/dev/null 2>&1 || true
+  # shellcheck disable=SC1090
+  source "$file"
+  "$fn"
+}
+
+# ------------------------------------------------------------------ all tests (inside X)
+
+run_all() {
+  local passed=0 failed=0 skipped=0 failures=()
+  local file fn rc out started
+  for file in "$TESTS_DIR"/*.sh; do
+    for fn in $(bash -c "source '$file'; declare -F" | awk '{print $3}' | grep '^test_' || true); do
+      if [ ${#E2E_PATTERNS[@]} -gt 0 ]; then
+        local hit=0 p
+        for p in "${E2E_PATTERNS[@]}"; do [[ $fn == *"$p"* ]] && hit=1; done
+        [ $hit -eq 1 ] || continue
+      fi
+      started=$(date +%s)
+      set +e
+      out=$(timeout -k 5 "${E2E_TEST_TIMEOUT:-120}" "$SELF" --one "$file" "$fn" 2>&1)
+      rc=$?
+      set -e
+      # Whatever the test left behind ends here.
+      WINEPREFIX=$E2E_RUNS/$fn/prefix wineserver -k >/dev/null 2>&1 || true
+      local secs=$(($(date +%s) - started))
+      case $rc in
+        0) passed=$((passed + 1)); printf 'PASS %s (%ss)\n' "$fn" "$secs" ;;
+        "$SKIP_CODE")
+          skipped=$((skipped + 1))
+          printf 'SKIP %s: %s\n' "$fn" "$(printf '%s\n' "$out" | grep '^SKIP: ' | tail -1 | sed 's/^SKIP: //')" ;;
+        *)
+          failed=$((failed + 1)); failures+=("$fn")
+          [ $rc -eq 124 ] && out="$out"$'\n'"time-out after ${E2E_TEST_TIMEOUT:-120} s"
+          printf 'FAIL %s (exit code %s, %ss)\n' "$fn" "$rc" "$secs"
+          printf '%s\n' "$out" | tail -25 | sed 's/^/     | /' ;;
+      esac
+      [ -n "${E2E_KEEP:-}" ] || rm -rf "${E2E_RUNS:?}/$fn"
+    done
+  done
+  echo "e2e: $passed passed, $failed failed, $skipped skipped"
+  [ $failed -eq 0 ] || { echo "failed: ${failures[*]}" >&2; return 1; }
+}
+
+# ------------------------------------------------------------------ entry
+
+case "${1:-}" in
+  --one) shift; run_one "$@"; exit $? ;;
+  --inside) shift; E2E_PATTERNS=("$@"); run_all; exit $? ;;
+esac
+
+BUILD=$ROOT/build/mingw64
+PATTERNS=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) BUILD=$(realpath "$2"); shift 2 ;;
+    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) PATTERNS+=("$1"); shift ;;
+  esac
+done
+
+for tool in wine wineserver xvfb-run import iconv zip timeout flock; do
+  command -v $tool >/dev/null || { echo "$tool is missing (./run deps)" >&2; exit 1; }
+done
+locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' \
+  || { echo "locale de_DE.UTF-8 is not generated (./run deps)" >&2; exit 1; }
+
+mkdir -p "$ROOT/build/wine" "$ROOT/build/screenshots"
+E2E_RUNS=$(mktemp -d "$ROOT/build/wine/e2e.XXXXXX")
+trap 'rm -rf "$E2E_RUNS"' EXIT
+E2E_BIN=$E2E_RUNS/bin
+mkdir -p "$E2E_BIN"
+for f in brevisto.exe tools/e2e/bvdrive.exe tools/e2e/bvhook.dll tools/e2e/fake_oe.exe; do
+  [ -f "$BUILD/$f" ] || { echo "not built: $BUILD/$f" >&2; exit 1; }
+  cp "$BUILD/$f" "$E2E_BIN/"
+done
+[ -f "$BUILD/tools/make-identity/make_identity.exe" ] && cp "$BUILD/tools/make-identity/make_identity.exe" "$E2E_BIN/"
+# Only 64-bit Wine exists here: a 32-bit program would end at once with exit code 0.
+OBJDUMP=objdump
+command -v $OBJDUMP >/dev/null || OBJDUMP=x86_64-w64-mingw32-objdump
+for f in "$E2E_BIN"/*.exe; do
+  $OBJDUMP -f "$f" 2>/dev/null | grep -q 'file format pei-x86-64' \
+    || { echo "$f is not a PE32+ (x86_64) program; 64-bit Wine cannot run it" >&2; exit 1; }
+done
+
+"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE"
+
+export E2E_BIN E2E_RUNS TEMPLATE
+export E2E_SHOTS=$ROOT/build/screenshots
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export LC_ALL=de_DE.UTF-8
+
+echo "== e2e tests of $BUILD/brevisto.exe"
+xvfb-run -a -s "-screen 0 1024x768x24" "$SELF" --inside "${PATTERNS[@]}"
