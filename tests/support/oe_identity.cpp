@@ -606,18 +606,18 @@ void Generator::MailFolders() {
 
     // The mail files first: the index records their message counts.
     for (size_t i = 0; i < o_.mailFolders.size(); ++i) {
-        const auto& spec = o_.mailFolders[i];
+        const auto& planned = o_.mailFolders[i];
         OeMailFile file;
-        file.folderId = spec.id;
-        file.parentId = spec.parentId;
-        file.folderName = spec.name;
-        file.fileName = spec.fileName;
-        if (!spec.fileName.empty()) file.path = store + spec.fileName;
-        if (!spec.fileName.empty() && spec.createFile) {
-            file.messages = spec.messages >= 0 ? static_cast<uint32_t>(spec.messages)
+        file.folderId = planned.id;
+        file.parentId = planned.parentId;
+        file.folderName = planned.name;
+        file.fileName = planned.fileName;
+        if (!planned.fileName.empty()) file.path = store + planned.fileName;
+        if (!planned.fileName.empty() && planned.createFile) {
+            file.messages = planned.messages >= 0 ? static_cast<uint32_t>(planned.messages)
                                                : static_cast<uint32_t>(std::min<uint64_t>(
                                                      kMaxMessages, sizes[i] / kBytesPerMessage));
-            Rng rng(SeedFor(o_.seed, spec.fileName));
+            Rng rng(SeedFor(o_.seed, planned.fileName));
             DbxWriter writer(DbxClass::Messages);
             SetStoreClassId(writer);
             std::vector<uint32_t> records;
@@ -645,7 +645,7 @@ void Generator::MailFolders() {
             if (!records.empty()) writer.SetMessageTree(file.messages, BuildTree(writer, records));
             file.contentStart = writer.EndOffset();
             file.size = std::max<uint64_t>(sizes[i], writer.EndOffset());
-            WriteDbx(writer, file.path, file.size, SeedFor(o_.seed + 1, spec.fileName));
+            WriteDbx(writer, file.path, file.size, SeedFor(o_.seed + 1, planned.fileName));
             file.exists = true;
         }
         id_.folders.push_back(file);
@@ -669,21 +669,21 @@ void Generator::MailFolders() {
         writer.AddRecord({DbxField::Number(0x01, 0xFFFFFFFFu), DbxField::String(0x02, kRootName),
                           DbxField::Direct(0x0A, 4)});
     for (size_t i = 0; i < o_.mailFolders.size(); ++i) {
-        const auto& spec = o_.mailFolders[i];
+        const auto& planned = o_.mailFolders[i];
         const auto& file = id_.folders[i];
         std::vector<DbxField> fields;
-        fields.push_back(DbxField::Direct(0x00, static_cast<uint32_t>(spec.id)));
-        if (spec.parentId)
-            fields.push_back(DbxField::Direct(0x01, static_cast<uint32_t>(spec.parentId)));
-        fields.push_back(DbxField::String(0x02, spec.name));
-        if (!spec.fileName.empty()) fields.push_back(DbxField::String(0x03, spec.fileName));
-        if (!spec.accountKey.empty()) fields.push_back(DbxField::String(0x05, spec.accountKey));
-        if (spec.parentId) fields.push_back(DbxField::Direct(0x06, 1));
+        fields.push_back(DbxField::Direct(0x00, static_cast<uint32_t>(planned.id)));
+        if (planned.parentId)
+            fields.push_back(DbxField::Direct(0x01, static_cast<uint32_t>(planned.parentId)));
+        fields.push_back(DbxField::String(0x02, planned.name));
+        if (!planned.fileName.empty()) fields.push_back(DbxField::String(0x03, planned.fileName));
+        if (!planned.accountKey.empty()) fields.push_back(DbxField::String(0x05, planned.accountKey));
+        if (planned.parentId) fields.push_back(DbxField::Direct(0x06, 1));
         if (file.messages) fields.push_back(DbxField::Direct(0x07, file.messages));
         if (file.unread) fields.push_back(DbxField::Direct(0x08, file.unread));
-        if (spec.specialType) fields.push_back(DbxField::Direct(0x09, spec.specialType));
-        fields.push_back(DbxField::Direct(0x0A, spec.sourceType));
-        entries.push_back(Entry{spec.id, spec.parentId, spec.name, writer.AddRecord(fields)});
+        if (planned.specialType) fields.push_back(DbxField::Direct(0x09, planned.specialType));
+        fields.push_back(DbxField::Direct(0x0A, planned.sourceType));
+        entries.push_back(Entry{planned.id, planned.parentId, planned.name, writer.AddRecord(fields)});
     }
 
     std::vector<Entry> byId = entries;
