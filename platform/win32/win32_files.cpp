@@ -246,12 +246,25 @@ public:
             // One rename on the same volume; across volumes a copy as MoveFileA does.
             ok = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
             if (!ok && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
-                // Windows 9x: no replacing rename, so the old file goes first.
-                if (GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(to.c_str())) {
-                    SetError(error, static_cast<long>(GetLastError()));
-                    return false;
+                // Windows 9x has no replacing rename: the old file steps aside under another
+                // name and is deleted only once the new one is in place, so a failure never
+                // leaves neither.
+                const std::string aside = to + ".~bv";
+                const bool hadTarget = GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES;
+                if (hadTarget) {
+                    DeleteFileA(aside.c_str());
+                    if (!MoveFileA(to.c_str(), aside.c_str())) {
+                        SetError(error, static_cast<long>(GetLastError()));
+                        return false;
+                    }
                 }
                 ok = MoveFileA(from.c_str(), to.c_str()) != FALSE;
+                const DWORD moveError = GetLastError();
+                if (hadTarget) {
+                    if (ok) DeleteFileA(aside.c_str());
+                    else MoveFileA(aside.c_str(), to.c_str());
+                }
+                if (!ok) SetLastError(moveError);
             }
         }
         SetError(error, ok ? 0 : static_cast<long>(GetLastError()));
