@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/shell/file_association.h"
@@ -13,6 +14,7 @@
 #include "common/msg_box.h"
 #include "platform/path.h"
 #include "platform/posix/posix_platform.h"
+#include "tests/support/faulty_files.h"
 #include "tests/support/test_platform.h"
 
 namespace bv {
@@ -129,6 +131,43 @@ TEST_F(ShellMainWindowTest, MissingParameterFileKeepsTheProgramOpen) {
               "konnte nicht durchgeführt werden.\r\rParameter: C:\\Gibt\\es\\nicht.bvt zweiter");
     EXPECT_EQ(msg.caption, "Brevisto");
     EXPECT_EQ(msg.style, BuildMsgBox("Brevisto", mkError, bsOk).style);
+}
+
+// Short names as the task scheduler passes them, with their long forms.
+class ShortNameFiles : public test::FaultyFiles {
+public:
+    using FaultyFiles::FaultyFiles;
+    std::map<std::string, std::string> longNames;
+    std::string LongPath(const std::string& path) override {
+        auto it = longNames.find(path);
+        return it == longNames.end() ? FaultyFiles::LongPath(path) : it->second;
+    }
+};
+
+TEST_F(ShellMainWindowTest, ParameterFileGoesByItsLongName) {
+    ShortNameFiles files(tp.files());
+    Platform& base = tp.platform();
+    Platform p{base.registry, files, base.shell, base.system, base.prompter, base.pump};
+    const std::string longName = tp.TempDir() + "Mein Plan.bvt";
+    ASSERT_TRUE(tp.WriteFile(longName, "[Backup]\r\nUPDATE=1\r\n"));
+    files.longNames["C:\\TEST\\MEINPL~1.BVT"] = longName;
+    files.longNames["C:\\TEST\\WEGPL~1.BVT"] = tp.TempDir() + "Weg Plan.bvt";
+
+    MainWindowModel m(p, view);
+    m.Create({"C:\\TEST\\MEINPL~1.BVT"});
+    EXPECT_EQ(m.ParamFilePath, longName);
+    EXPECT_EQ(m.BackupKind, 1);
+    EXPECT_EQ(view.events, (Events{"hide", "wizard 1", "close"}));
+
+    // Not found: the message names the path as the command line gave it.
+    view.events.clear();
+    MainWindowModel gone(p, view);
+    gone.Create({"C:\\TEST\\WEGPL~1.BVT"});
+    EXPECT_FALSE(gone.AutoRun);
+    ASSERT_EQ(tp.prompter().messages.size(), 1u);
+    EXPECT_EQ(tp.prompter().messages[0].text.substr(tp.prompter().messages[0].text.rfind(' ') + 1),
+              "C:\\TEST\\WEGPL~1.BVT");
+    EXPECT_EQ(view.events, Events{"show"});
 }
 
 TEST_F(ShellMainWindowTest, BackupFileOnTheCommandLineOpensTheViewer) {
@@ -301,7 +340,7 @@ TEST_F(ShellMainWindowTest, ViewerCommandOffersTheAssociationOnce) {
     }
 }
 
-TEST_F(ShellMainWindowTest, MenuTableShortcutsAndHiddenEntries) {
+TEST(ShellMainMenu, ShortcutsAndHiddenEntries) {
     struct Expect {
         const char* caption;
         MenuCommand command;

@@ -129,6 +129,8 @@ TEST(ShellAboutBox, ProgramWithoutVersionResource) {
 }
 
 TEST_F(ShellNoticesTest, SystemSettingsSelectionOnShowing) {
+    if (!tp.Posix())
+        GTEST_SKIP() << "HKEY_CLASSES_ROOT shows the machine's classes on Windows: the two commands cannot differ";
     struct Case {
         const char* machine;   // nullptr = missing
         const char* perClass;
