@@ -2,7 +2,6 @@
 
 #include "brevisto/shell/ui/ui_support.h"
 #include "brevisto/support/password_strength.h"
-#include "platform/win32/win32_functions.h"
 #include "resources/brevisto_ids.h"
 
 namespace bv::ui {
@@ -43,6 +42,51 @@ LRESULT CALLBACK PasswordEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM
 void SubclassEdit(HWND edit) {
     LONG_PTR old = SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PasswordEditProc));
     SetPropA(edit, kOldProcedure, reinterpret_cast<HANDLE>(old));
+}
+
+const char kBarColour[] = "BrevistoBarColour";
+const char kOldBarProcedure[] = "BrevistoBarProc";
+
+// The strength bar paints itself: themed progress bars (and Wine's) ignore their bar colour.
+LRESULT CALLBACK StrengthBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC old = reinterpret_cast<WNDPROC>(GetPropA(bar, kOldBarProcedure));
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(bar, &paint);
+            RECT rect;
+            GetClientRect(bar, &rect);
+            FillRect(dc, &rect, GetSysColorBrush(COLOR_WINDOW));
+            PBRANGE range = {};
+            CallWindowProcA(old, bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+            int position = static_cast<int>(CallWindowProcA(old, bar, PBM_GETPOS, 0, 0));
+            int span = range.iHigh - range.iLow;
+            if (span > 0 && position > range.iLow) {
+                int height = rect.bottom - rect.top;
+                int filled = MulDiv(height, position - range.iLow, span);
+                RECT part = {rect.left, rect.bottom - filled, rect.right, rect.bottom};
+                HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(GetPropA(bar, kBarColour))));
+                FillRect(dc, &part, brush);
+                DeleteObject(brush);
+            }
+            EndPaint(bar, &paint);
+            return 0;
+        }
+        case PBM_SETBARCOLOR:
+            SetPropA(bar, kBarColour, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(lParam)));
+            InvalidateRect(bar, nullptr, TRUE);
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+            RemovePropA(bar, kOldBarProcedure);
+            RemovePropA(bar, kBarColour);
+            break;
+        default:
+            break;
+    }
+    return CallWindowProcA(old, bar, message, wParam, lParam);
 }
 
 COLORREF BarColour(StrengthColour colour) {
@@ -90,10 +134,9 @@ private:
             SendDlgItemMessageA(hwnd_, id, EM_SETPASSWORDCHAR, '#', 0);
             SubclassEdit(GetDlgItem(hwnd_, id));
         }
-        // Themed progress bars ignore their colour; this one must show red, yellow or green.
-        using SetThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-        if (auto setTheme = win32::WindowsFunction<SetThemeFunction>("uxtheme.dll", "SetWindowTheme"))
-            setTheme(GetDlgItem(hwnd_, IDC_PASSWORD_BAR), L"", L"");
+        HWND bar = GetDlgItem(hwnd_, IDC_PASSWORD_BAR);
+        LONG_PTR old = SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StrengthBarProc));
+        SetPropA(bar, kOldBarProcedure, reinterpret_cast<HANDLE>(old));
         AddHint(hwnd_, IDC_PASSWORD_BAR, kPasswordBarHint);
         ShowStrength(InitialPasswordStrength());
         SetFocus(GetDlgItem(hwnd_, IDC_PASSWORD));
@@ -104,6 +147,7 @@ private:
         SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, strength.maximum));
         SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(strength.position), 0);
         SendMessageA(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(BarColour(strength.colour)));
+        InvalidateRect(bar, nullptr, TRUE);
     }
 
     void Ok() {
