@@ -2,7 +2,6 @@
 # association of .bvq, the defaults, Cancel.
 
 PREFS='title=Brevisto - Einstellungen'
-SETTINGS='HKCU\Software\Quillmar Software\bvq'
 
 open_preferences() {
   start_brevisto

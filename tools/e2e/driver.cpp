@@ -358,10 +358,15 @@ std::vector<std::string> Items(HWND control) {
         bool combo = cls == "combobox";
         int count = static_cast<int>(Send(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            int length = static_cast<int>(Send(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0));
-            std::vector<char> buf(static_cast<size_t>(length > 0 ? length : 0) + 2, '\0');
-            Send(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
-            items.push_back(buf.data());
+            // The wide message: Wine hands the ANSI one across processes cut to one character.
+            DWORD_PTR length = 0;
+            SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(i), 0,
+                                SMTO_ABORTIFHUNG, 5000, &length);
+            std::vector<wchar_t> buf(static_cast<size_t>(length) + 2, L'\0');
+            DWORD_PTR copied = 0;
+            SendMessageTimeoutW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(i),
+                                reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG, 5000, &copied);
+            items.push_back(Narrow(buf.data(), 1252));
         }
         return items;
     }
@@ -849,7 +854,12 @@ void Run(const std::vector<std::string>& a) {
         SelectTab(tab, ItemIndex(tab, a[2]));
     } else if (cmd == "items") {
         Need(a, 3);
-        for (const std::string& item : Items(FindControl(Top(a[1]), a[2]))) Print(Escaped(item));
+        // Columns stay separated by tabs.
+        for (const std::string& item : Items(FindControl(Top(a[1]), a[2]))) {
+            std::string line = Escaped(item);
+            for (size_t at; (at = line.find("\\t")) != std::string::npos;) line.replace(at, 2, "\t");
+            Print(line);
+        }
     } else if (cmd == "select") {
         Need(a, 4);
         HWND c = FindControl(Top(a[1]), a[2]);

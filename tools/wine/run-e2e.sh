@@ -45,6 +45,7 @@ reg_import() {
 }
 
 SETTINGS_KEY='HKEY_CURRENT_USER\Software\Quillmar Software\bvq'
+SETTINGS='HKCU\Software\Quillmar Software\bvq'
 
 # Outlook Express of the given version ("6,0,2900,5512"; empty: the key without "Current").
 oe_version() {
@@ -219,7 +220,8 @@ done
 export E2E_BIN E2E_RUNS TEMPLATE
 export E2E_SHOTS=$ROOT/build/screenshots
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No debugger on a crash: the test fails at once instead of waiting for its time-out.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d"
 export LC_ALL=de_DE.UTF-8
 
 echo "== e2e tests of $BUILD/brevisto.exe"
