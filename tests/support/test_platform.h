@@ -77,6 +77,8 @@ public:
     // The POSIX backend, for tests that set up what the real system decides
     // (Windows version, special folders, processes); nullptr on Windows.
     PosixPlatform* Posix();
+    // Sets an environment variable that the shell's expansion sees (this process only).
+    void SetEnvironment(const std::string& name, const std::string& value);
     // True on the Windows build (tests that need Windows-only behaviour check it).
     static bool IsWindows();
 

@@ -46,3 +46,9 @@ bool TestPlatform::IsWindows() { return false; }
 namespace bv::test {
 PosixPlatform* TestPlatform::Posix() { return backend_->posix.get(); }
 }  // namespace bv::test
+
+namespace bv::test {
+void TestPlatform::SetEnvironment(const std::string& name, const std::string& value) {
+    backend_->posix->shell.SetEnvironment(name, value);
+}
+}  // namespace bv::test

@@ -186,3 +186,9 @@ PosixPlatform* TestPlatform::Posix() { return nullptr; }
 bool TestPlatform::IsWindows() { return true; }
 
 }  // namespace bv::test
+
+namespace bv::test {
+void TestPlatform::SetEnvironment(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}
+}  // namespace bv::test

@@ -90,8 +90,7 @@ TEST_F(ShellPreferencesTest, StoredNumbersAndTheirFallbacks) {
 }
 
 TEST_F(ShellPreferencesTest, StoredFlagsAndFolders) {
-    if (!tp.Posix()) GTEST_SKIP() << "the environment is the real system's on Windows";
-    tp.Posix()->shell.SetEnvironment("BVTEST", "D:\\Daten");
+    tp.SetEnvironment("BVTEST", "D:\\Daten");
     Settings s(tp.platform());
     s.SetString("tmpFolder", "%BVTEST%\\tmp");
     s.SetString("bakFolder", "E:\\Sicherung");

@@ -269,10 +269,9 @@ TEST_F(ViewerModelTest, FolderChangesListTheNewFolder) {
 }
 
 TEST_F(ViewerModelTest, FolderWithEnvironmentReference) {
-    if (!tp.Posix()) GTEST_SKIP() << "the environment is the real system's on Windows";
     const std::string folder = tp.TempDir() + "Mit Variable";
     MakeSimple(folder + "\\V.bvq");
-    tp.Posix()->shell.SetEnvironment("BVBACKUPS", folder);
+    tp.SetEnvironment("BVBACKUPS", folder);
     ViewerModel m(tp.platform(), "");
     m.Open();
     m.FolderFieldLeft("%BVBACKUPS%");

@@ -36,7 +36,25 @@ private:
     ViewerModel model_;
     bool busy_ = false;
     HICON marks_[2] = {};
+    // The list the user saw when pressing "Löschen": leaving a changed folder field refills
+    // the list between the press and the click, and the click must not hit the new list.
+    uint32_t pressedGeneration_ = 0;
+    bool pressed_ = false;
+    WNDPROC deleteButtonProc_ = nullptr;
+    static LRESULT CALLBACK DeleteButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
 };
+
+LRESULT CALLBACK TShowDlg::DeleteButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TShowDlg*>(GetWindowLongPtrA(button, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(button, message, wParam, lParam);
+    // A press by mouse, by BM_CLICK (mnemonics) or by the space key comes here before the
+    // button takes the focus, that is before the folder field refills the list.
+    if (message == WM_LBUTTONDOWN || (message == WM_KEYDOWN && wParam == VK_SPACE)) {
+        self->pressedGeneration_ = self->model_.ListGeneration();
+        self->pressed_ = true;
+    }
+    return CallWindowProcA(self->deleteButtonProc_, button, message, wParam, lParam);
+}
 
 void TShowDlg::OnInit() {
     HWND owner = GetWindow(hwnd_, GW_OWNER);
@@ -55,6 +73,10 @@ void TShowDlg::OnInit() {
     marks_[1] = ImageList_GetIcon(StatusImages(), 1, ILD_NORMAL);
     CreateCategoryLines();
     SetUpFolderList();
+    HWND deleteButton = GetDlgItem(hwnd_, IDC_VIEW_DELETE);
+    SetWindowLongPtrA(deleteButton, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    deleteButtonProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(deleteButton, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DeleteButtonProc)));
     CenterOnScreen(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
@@ -184,7 +206,8 @@ void TShowDlg::Command(int id, int code) {
             return;
         case IDC_VIEW_DELETE:
             if (code == BN_CLICKED && !busy_) {
-                uint32_t generation = model_.ListGeneration();
+                const uint32_t generation = pressed_ ? pressedGeneration_ : model_.ListGeneration();
+                pressed_ = false;
                 DeleteOutcome outcome = DeleteOutcome::NoSelection;
                 Busy([this, generation, &outcome] { outcome = model_.DeleteSelected(generation); });
                 if (outcome == DeleteOutcome::Deleted) SetFocus(GetDlgItem(hwnd_, IDC_VIEW_BACKUPS));
