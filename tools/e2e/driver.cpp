@@ -136,14 +136,14 @@ std::string TextOf(HWND window) {
 // ---------------------------------------------------------------- finding windows
 
 // "class=X;title=Y;title~Z;pid=N;hwnd=0x..;hidden" — all given parts must match.
-struct WindowSpec {
+struct WindowQuery {
     std::string cls, title, titlePart, raw;
     DWORD pid = 0;
     HWND hwnd = nullptr;
     bool hidden = false;  // also windows that are not visible
 };
 
-std::vector<std::pair<std::string, std::string>> SplitSpec(const std::string& text) {
+std::vector<std::pair<std::string, std::string>> SplitQuery(const std::string& text) {
     std::vector<std::pair<std::string, std::string>> parts;
     size_t start = 0;
     while (start <= text.size()) {
@@ -164,35 +164,35 @@ std::vector<std::pair<std::string, std::string>> SplitSpec(const std::string& te
     return parts;
 }
 
-WindowSpec ParseWindow(const std::string& text) {
-    WindowSpec spec;
-    spec.raw = text;
-    for (auto& [key, value] : SplitSpec(text)) {
-        if (key == "class") spec.cls = value;
-        else if (key == "title") spec.title = value;
-        else if (key == "title~") spec.titlePart = value;
-        else if (key == "pid") spec.pid = static_cast<DWORD>(Number(value, "pid"));
-        else if (key == "hwnd") spec.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(value.c_str(), nullptr, 0)));
-        else if (key == "hidden") spec.hidden = true;
+WindowQuery ParseWindow(const std::string& text) {
+    WindowQuery wanted;
+    wanted.raw = text;
+    for (auto& [key, value] : SplitQuery(text)) {
+        if (key == "class") wanted.cls = value;
+        else if (key == "title") wanted.title = value;
+        else if (key == "title~") wanted.titlePart = value;
+        else if (key == "pid") wanted.pid = static_cast<DWORD>(Number(value, "pid"));
+        else if (key == "hwnd") wanted.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(value.c_str(), nullptr, 0)));
+        else if (key == "hidden") wanted.hidden = true;
         else Fail(kUsage, "unknown window selector: " + key + " (class= title= title~ pid= hwnd= hidden)");
     }
-    return spec;
+    return wanted;
 }
 
-bool Matches(HWND window, const WindowSpec& spec) {
-    if (spec.hwnd && window != spec.hwnd) return false;
-    if (!spec.hidden && !IsWindowVisible(window)) return false;
-    if (!spec.cls.empty() && ClassOf(window) != spec.cls) return false;
-    if (spec.pid) {
+bool Matches(HWND window, const WindowQuery& wanted) {
+    if (wanted.hwnd && window != wanted.hwnd) return false;
+    if (!wanted.hidden && !IsWindowVisible(window)) return false;
+    if (!wanted.cls.empty() && ClassOf(window) != wanted.cls) return false;
+    if (wanted.pid) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        if (pid != spec.pid) return false;
+        if (pid != wanted.pid) return false;
     }
-    if (!spec.title.empty() || !spec.titlePart.empty()) {
+    if (!wanted.title.empty() || !wanted.titlePart.empty()) {
         char buf[1024] = {};
         GetWindowTextA(window, buf, sizeof buf);
-        if (!spec.title.empty() && spec.title != buf) return false;
-        if (!spec.titlePart.empty() && !Contains(buf, spec.titlePart)) return false;
+        if (!wanted.title.empty() && wanted.title != buf) return false;
+        if (!wanted.titlePart.empty() && !Contains(buf, wanted.titlePart)) return false;
     }
     return true;
 }
@@ -206,20 +206,20 @@ std::vector<HWND> TopLevelWindows() {
     return all;
 }
 
-HWND FindTop(const WindowSpec& spec) {
-    if (spec.hwnd) return IsWindow(spec.hwnd) && Matches(spec.hwnd, spec) ? spec.hwnd : nullptr;
+HWND FindTop(const WindowQuery& wanted) {
+    if (wanted.hwnd) return IsWindow(wanted.hwnd) && Matches(wanted.hwnd, wanted) ? wanted.hwnd : nullptr;
     for (HWND w : TopLevelWindows())
-        if (Matches(w, spec)) return w;
+        if (Matches(w, wanted)) return w;
     return nullptr;
 }
 
 const DWORD kDefaultWait = 10000;
 
-HWND WaitTop(const WindowSpec& spec, DWORD ms) {
+HWND WaitTop(const WindowQuery& wanted, DWORD ms) {
     DWORD start = GetTickCount();
     for (;;) {
-        if (HWND w = FindTop(spec)) return w;
-        if (GetTickCount() - start >= ms) Fail(kTimeOut, "no window " + spec.raw + " within " + std::to_string(ms) + " ms");
+        if (HWND w = FindTop(wanted)) return w;
+        if (GetTickCount() - start >= ms) Fail(kTimeOut, "no window " + wanted.raw + " within " + std::to_string(ms) + " ms");
         Sleep(50);
     }
 }
@@ -231,19 +231,19 @@ HWND Top(const std::string& text) { return WaitTop(ParseWindow(text), 5000); }
 
 // "id=N;text=X;text~Y;class=Z;n=K" — the K-th (1-based) child that matches all parts.
 HWND FindControl(HWND top, const std::string& text) {
-    struct Spec {
+    struct ControlQuery {
         long id = -1;
         std::string text, textPart, cls;
         long n = 1;
         bool visibleOnly = false;
-    } spec;
-    for (auto& [key, value] : SplitSpec(text)) {
-        if (key == "id") spec.id = Number(value, "id");
-        else if (key == "text") spec.text = Plain(value);
-        else if (key == "text~") spec.textPart = value;
-        else if (key == "class") spec.cls = value;
-        else if (key == "n") spec.n = Number(value, "n");
-        else if (key == "visible") spec.visibleOnly = true;
+    } wanted;
+    for (auto& [key, value] : SplitQuery(text)) {
+        if (key == "id") wanted.id = Number(value, "id");
+        else if (key == "text") wanted.text = Plain(value);
+        else if (key == "text~") wanted.textPart = value;
+        else if (key == "class") wanted.cls = value;
+        else if (key == "n") wanted.n = Number(value, "n");
+        else if (key == "visible") wanted.visibleOnly = true;
         else Fail(kUsage, "unknown control selector: " + key + " (id= text= text~ class= n= visible)");
     }
     std::vector<HWND> children;
@@ -253,15 +253,15 @@ HWND FindControl(HWND top, const std::string& text) {
     }, reinterpret_cast<LPARAM>(&children));
     long seen = 0;
     for (HWND c : children) {
-        if (spec.id >= 0 && (GetDlgCtrlID(c) & 0xFFFF) != spec.id) continue;
-        if (!spec.cls.empty() && Lower(ClassOf(c)) != Lower(spec.cls)) continue;
-        if (spec.visibleOnly && !IsWindowVisible(c)) continue;
-        if (!spec.text.empty() || !spec.textPart.empty()) {
+        if (wanted.id >= 0 && (GetDlgCtrlID(c) & 0xFFFF) != wanted.id) continue;
+        if (!wanted.cls.empty() && Lower(ClassOf(c)) != Lower(wanted.cls)) continue;
+        if (wanted.visibleOnly && !IsWindowVisible(c)) continue;
+        if (!wanted.text.empty() || !wanted.textPart.empty()) {
             std::string t = TextOf(c);
-            if (!spec.text.empty() && Plain(t) != spec.text) continue;
-            if (!spec.textPart.empty() && !Contains(t, spec.textPart) && !Contains(Plain(t), spec.textPart)) continue;
+            if (!wanted.text.empty() && Plain(t) != wanted.text) continue;
+            if (!wanted.textPart.empty() && !Contains(t, wanted.textPart) && !Contains(Plain(t), wanted.textPart)) continue;
         }
-        if (++seen == spec.n) return c;
+        if (++seen == wanted.n) return c;
     }
     Fail(kAbsent, "no control " + text + " in window \"" + TextOf(top) + "\"");
 }
@@ -790,9 +790,9 @@ void Run(const std::vector<std::string>& a) {
         Print(Hex(WaitTop(ParseWindow(a[1]), Ms(a, 2))));
     } else if (cmd == "gone") {
         Need(a, 2);
-        WindowSpec spec = ParseWindow(a[1]);
+        WindowQuery wanted = ParseWindow(a[1]);
         DWORD ms = Ms(a, 2), start = GetTickCount();
-        while (FindTop(spec)) {
+        while (FindTop(wanted)) {
             if (GetTickCount() - start >= ms) Fail(kTimeOut, "window " + a[1] + " still there after " + std::to_string(ms) + " ms");
             Sleep(50);
         }
