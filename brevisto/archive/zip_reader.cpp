@@ -742,13 +742,7 @@ int TZipReader::Extract(bool selectedOnly) {
     abortRequested_ = false;
     std::vector<std::string> patterns;
     patterns.swap(filesList_);
-    struct Finish {
-        TZipReader& r;
-        ~Finish() {
-            r.filesList_.clear();
-            r.CloseUnlessKept();
-        }
-    } finish{*this};
+    RunEnd finish(*this);
 
     ReadDirectoryInternal();
     const std::string dest = destDir_.empty() ? p_.files.CurrentDirectory() : destDir_;
@@ -885,13 +879,7 @@ bool TZipReader::TestOne(int index, Progress* progress) {
 bool TZipReader::TestEntry(int index) {
     BusyScope busy(*this);
     abortRequested_ = false;
-    struct Finish {
-        TZipReader& r;
-        ~Finish() {
-            r.filesList_.clear();
-            r.CloseUnlessKept();
-        }
-    } finish{*this};
+    RunEnd finish(*this);
     if (!zipName_.empty()) ReadDirectoryInternal();
     // The run is this one entry: its bytes are the whole of OnTotalPercentDone.
     Progress progress;
@@ -905,13 +893,7 @@ bool TZipReader::TestEntry(int index) {
 bool TZipReader::TestArchive() {
     BusyScope busy(*this);
     abortRequested_ = false;
-    struct Finish {
-        TZipReader& r;
-        ~Finish() {
-            r.filesList_.clear();
-            r.CloseUnlessKept();
-        }
-    } finish{*this};
+    RunEnd finish(*this);
     ReadDirectoryInternal();
     Progress progress;
     for (const Entry& e : entries_) progress.total += e.header.compressedSize;

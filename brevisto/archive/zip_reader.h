@@ -143,6 +143,20 @@ protected:
         bool was_;
     };
 
+    // Ends a reading operation the same way also when it fails: the files list is used up
+    // and the archive closed unless it is to be kept open.
+    class RunEnd {
+    public:
+        explicit RunEnd(TZipReader& r) : r_(r) {}
+        ~RunEnd() {
+            r_.filesList_.clear();
+            r_.CloseUnlessKept();
+        }
+
+    private:
+        TZipReader& r_;
+    };
+
     // Running totals for OnTotalPercentDone.
     struct Progress {
         uint64_t total = 0;

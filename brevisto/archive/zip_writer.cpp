@@ -664,6 +664,18 @@ void TZipWriter::FinishArchive(Run& run) {
     run.tempPath.clear();
 }
 
+// The old archive's entries, all kept unless replaced; none when there is no archive yet.
+void TZipWriter::LoadDirectoryForRebuild(Run& run) {
+    if (FileExists(p_.files, ZipName())) {
+        ReadDirectoryInternal();
+    } else {
+        CloseArchive();
+        DropDirectory();
+    }
+    run.oldState.assign(entries_.size(), Run::Keep);
+    run.oldFinal.resize(entries_.size());
+}
+
 int TZipWriter::AddFiles() {
     BusyScope busy(*this);
     abortRequested_ = false;
@@ -684,14 +696,7 @@ int TZipWriter::AddFiles() {
     run.files = &p_.files;
     run.inBuf.resize(kBufferSize);
     run.outBuf.resize(kBufferSize);
-    if (FileExists(p_.files, ZipName())) {
-        ReadDirectoryInternal();
-    } else {
-        CloseArchive();
-        DropDirectory();
-    }
-    run.oldState.assign(entries_.size(), Run::Keep);
-    run.oldFinal.resize(entries_.size());
+    LoadDirectoryForRebuild(run);
 
     // An old entry of the same name stays when it is at least as new as the file.
     {
@@ -773,14 +778,7 @@ void TZipWriter::WriteChangedComment() {
     Run run;
     run.files = &p_.files;
     run.inBuf.resize(kBufferSize);
-    if (FileExists(p_.files, ZipName())) {
-        ReadDirectoryInternal();
-    } else {
-        CloseArchive();
-        DropDirectory();
-    }
-    run.oldState.assign(entries_.size(), Run::Keep);
-    run.oldFinal.resize(entries_.size());
+    LoadDirectoryForRebuild(run);
     for (const Entry& e : entries_) run.progress.total += e.header.compressedSize;
     try {
         FinishArchive(run);

@@ -80,6 +80,7 @@ private:
     bool AddOneFile(Run& run, Candidate& c);
     void WriteEntryData(Run& run, Candidate& c, FileStream& src, TZipHeader& h);
     void CopyOldEntry(Run& run, int index);
+    void LoadDirectoryForRebuild(Run& run);
     void BeginOutput(Run& run);
     void FinishArchive(Run& run);
 
