@@ -3,6 +3,7 @@
 // commands that wrap it in a batch file or a shortcut.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -419,6 +420,19 @@ public:
 
 class AutomationCommandsTest : public ParameterFileTest {
 protected:
+    // On a real system the folder outlives the test: leave it as it was found.
+    void SetUp() override {
+        ParameterFileTest::SetUp();
+        for (const FindEntry& e : tp.files().Find(ParameterFolder() + "*.*")) existing.push_back(e.name);
+    }
+    void TearDown() override {
+        for (const FindEntry& e : tp.files().Find(ParameterFolder() + "*.*")) {
+            if (e.IsDirectory() || std::find(existing.begin(), existing.end(), e.name) != existing.end())
+                continue;
+            tp.files().DeleteFile(ParameterFolder() + e.name);
+        }
+    }
+    std::vector<std::string> existing;
     ShortNameFiles files{tp.files()};
     Platform platform{tp.registry(), files, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
     std::string ParameterFolder() {
