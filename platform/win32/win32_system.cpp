@@ -7,6 +7,7 @@
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_print.h"
 
 #include <mmsystem.h>
 
@@ -310,6 +311,14 @@ public:
         static const auto play = GET_WINDOWS_FUNCTION("winmm.dll", PlaySoundA);
         if (!play) return false;
         return play(path.c_str(), nullptr, SND_FILENAME | SND_NOWAIT) != FALSE;
+    }
+
+    bool PrintText(const std::vector<std::string>& lines, const std::string& jobTitle) override {
+        HDC dc = win32::DefaultPrinterDc();
+        if (!dc) return false;
+        bool ok = win32::PrintLines(dc, lines, jobTitle);
+        DeleteDC(dc);
+        return ok;
     }
 };
 
