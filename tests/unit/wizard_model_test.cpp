@@ -10,6 +10,7 @@
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/settings/settings_store.h"
+#include "brevisto/shell/folder_check.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
 #include "brevisto/wizard/unattended_prompter.h"
@@ -266,6 +267,40 @@ TEST_F(WizardFirstPage, AValidNameGoesOnAndLeavesNoProbeBehind) {
     EXPECT_TRUE(FilesIn(backups).empty());
     EXPECT_EQ(view.fields[WizardField::BackupFolder], backups);
     EXPECT_EQ(view.fields[WizardField::BackupName], "Neu");
+}
+
+TEST_F(WizardFirstPage, AMissingFolderIsCreatedOnlyWhenTheUserAgrees) {
+    OpenWithIdentity();
+    const std::string missing = tp.TempDir() + "Neu\\Sicherung";
+    for (int answer : {MsgResult::No, MsgResult::Yes}) {
+        SCOPED_TRACE(answer);
+        tp.prompter().messages.clear();
+        tp.prompter().answers = {answer};
+        view.fields[WizardField::BackupFolder] = missing;
+        wizard->NextBtnClick();
+        ExpectBox(&tp.prompter().messages.at(0), kFolderMissingQuestion, mkConfirmation, bsYesNo);
+        EXPECT_EQ(DirectoryExists(tp.files(), missing), answer == MsgResult::Yes);
+        EXPECT_EQ(wizard->Page(), answer == MsgResult::Yes ? wpMails : wpIdentity);
+    }
+    EXPECT_EQ(view.fields[WizardField::BackupFolder], missing + "\\");
+}
+
+TEST_F(WizardFirstPage, AFolderChangedLaterIsTheOneWhoseSpaceCounts) {
+    OpenWithIdentity();
+    Next(wpMails);
+    Next(wpOthers);
+    wizard->BackBtnClick();
+    wizard->BackBtnClick();
+    const std::string small = tp.TempDir() + "Klein\\";
+    ASSERT_TRUE(ForceDirectories(tp.files(), small));
+    files.freeBytes = {{small, 1000}};
+    view.fields[WizardField::BackupFolder] = small;
+    Next(wpMails);
+    Next(wpOthers);
+    Next(wpEndSelection);
+    ASSERT_EQ(view.freeSpaceNotices.size(), 1u);
+    EXPECT_EQ(view.freeSpaceNotices[0].folder, small);
+    EXPECT_EQ(view.endText, NotEnoughSpaceText(small));
 }
 
 // ---- FormShow ------------------------------------------------------------------------
@@ -720,6 +755,29 @@ TEST_F(WizardCloseQuery, BeforeTheRunTheUserIsAsked) {
     EXPECT_FALSE(wizard->CloseQuery());
     tp.prompter().answers = {MsgResult::Yes};
     EXPECT_TRUE(wizard->CloseQuery());
+}
+
+TEST_F(WizardCloseQuery, AfterTheRunNothingIsAsked) {
+    for (bool stopProgram : {false, true}) {
+        SCOPED_TRACE(stopProgram);
+        test::TestPlatform own;
+        test::OeIdentityOptions options;
+        options.mailBytes = 64u << 10;
+        test::OeIdentityBuilder(own.platform()).Build(options);
+        Settings(own.platform()).SetBool("stopProgram", stopProgram);
+        test::RecordingWizardView shown;
+        WizardModel model(own.platform(), shown, 0, false, "");
+        model.FormCreate();
+        model.FormShow();
+        for (int i = 0; i < 4; ++i) model.NextBtnClick();
+        ASSERT_EQ(model.Page(), wpBackup);
+        ASSERT_TRUE(model.Result().succeeded);
+        own.prompter().messages.clear();
+        EXPECT_TRUE(model.CloseQuery());
+        EXPECT_TRUE(own.prompter().messages.empty());
+        // With "stop the program" the whole program ends with the wizard.
+        EXPECT_EQ(model.Result().endApplication, stopProgram);
+    }
 }
 
 // ---- the unattended run ------------------------------------------------------------------
