@@ -41,6 +41,12 @@ public:
                            uint32_t style) = 0;
     // The application's simple message window with an OK button and the program's title.
     virtual void PlainMessage(const std::string& text) = 0;
+    // A message box that closes by itself after `timeoutMs`, counted as `timeoutAnswer`.
+    // Backends without a timer show the plain box.
+    virtual int TimedMessageBox(const std::string& text, const std::string& caption, uint32_t style,
+                                uint32_t /*timeoutMs*/, int /*timeoutAnswer*/) {
+        return MessageBox(text, caption, style);
+    }
 
     // The shell's folder browser (file-system folders only). `root` empty = the desktop.
     // On confirmation `folder` receives the choice and the result is true.
@@ -49,6 +55,17 @@ public:
     // The folder browser rooted at "My Computer" with a status line; empty if cancelled.
     virtual std::string SelectFolderFromComputer(const std::string& title,
                                                  const std::string& initialFolder) = 0;
+
+    // The system's "save as" dialog. `filter` pairs descriptions and patterns with "|"
+    // ("Text (*.txt)|*.txt|Alle Dateien (*.*)|*.*"); `defaultExt` without its dot is
+    // appended to a name typed without extension. True with the full path in
+    // `chosenPath` when confirmed; false when cancelled or where no dialog exists.
+    virtual bool SaveFileName(const std::string& title, const std::string& filter,
+                              const std::string& defaultExt, const std::string& initialFolder,
+                              std::string& chosenPath) {
+        (void)title, (void)filter, (void)defaultExt, (void)initialFolder, (void)chosenPath;
+        return false;
+    }
 };
 
 }  // namespace bv

@@ -26,6 +26,17 @@ constexpr int ProgramFiles = 0x26;
 constexpr int ProgramFilesCommon = 0x2b;
 }  // namespace Csidl
 
+// A shell shortcut (.lnk) to a program.
+struct ShortcutRequest {
+    std::string target;         // the program's full path
+    std::string arguments;
+    std::string workingFolder;
+    std::string description;
+    std::string iconPath;
+    int iconIndex = 0;
+    std::string linkPath;       // the .lnk file to write
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -45,6 +56,13 @@ public:
     virtual bool OpenDocument(const std::string& target) = 0;
     // Tells the shell that file associations changed.
     virtual void NotifyAssociationChanged() = 0;
+
+    // Writes the shortcut file (show state and hot key as the shell's defaults); false
+    // when it could not be created or where the system has no shortcuts.
+    virtual bool CreateShortcut(const ShortcutRequest& request) {
+        (void)request;
+        return false;
+    }
 };
 
 }  // namespace bv

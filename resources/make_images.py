@@ -128,13 +128,16 @@ def status_strip():
     return bmp24(16 * 10, 16, lambda x, y: cell(x // 16, x % 16, y))
 
 
-def side_panel(width, height):
-    """The picture panel at the main window's left edge: a blue gradient with soft circles."""
+def side_panel(width, height, update=False):
+    """The picture panel at the main window's left edge: a blue gradient with soft circles
+    (green for the update wizard)."""
     def pixel(x, y):
         t = y / height
         r = int(24 + 40 * t)
         g = int(70 + 60 * t)
         b = int(140 + 70 * t)
+        if update:
+            r, g, b = int(20 + 30 * t), int(110 + 70 * t), int(70 + 50 * t)
         for cx, cy, rad in ((40, 300, 120), (170, 90, 70), (110, 200, 40)):
             d = math.hypot(x - cx, y - cy)
             if d < rad:
@@ -171,4 +174,5 @@ if __name__ == "__main__":
     write("brevisto.ico", ico([(32, app_icon(32)), (16, app_icon(16))]))
     write("status.bmp", status_strip())
     write("side.bmp", side_panel(200, 362))
+    write("side_update.bmp", side_panel(200, 362, update=True))
     write("banner.bmp", banner_logo(48))

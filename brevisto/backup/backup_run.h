@@ -87,6 +87,12 @@ public:
     TZipWriter& Writer() { return *writer_; }
     const TIdentitaet& Identity() const { return options_.identity; }
 
+    // A line of the report (and of the page "Report"); "\r\n" inside makes two lines.
+    void AppendReport(const std::string& line);
+    // Prints the report; `manual` for the button "&Drucken", else only when the settings
+    // ask for it after an unattended run.
+    void PrintReport(bool manual);
+
     // Steps, in the order the run calls them (public for the wizard's tests and tools).
     bool RunBackup();
     bool TestBackup();
@@ -109,7 +115,6 @@ private:
     void WriteBackupInfo();
     void SaveMailFolders();
     void SaveReportFile();
-    void PrintReport(bool manual);
 
     // The add protocol: adds what FilesList holds; a cancel or a broken archive ends only
     // this addition. Returns the number of files added.
@@ -120,7 +125,6 @@ private:
     void Fail(BackupGroup group, const std::string& message, const std::string& line);
     void FinishGroup(BackupGroup group, bool failed);
     void Header(const std::string& text);
-    void AppendReport(const std::string& line);
     void SetStatus(const std::string& text, StatusColor color = StatusColor::Normal);
     void ProcessMessages();
     void DeleteStagingFile(const std::string& path);

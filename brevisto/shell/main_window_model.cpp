@@ -28,7 +28,11 @@ const char* const kRegisterExtensionQuestion =
     "Sie die Dateiendung .bvq im System registrieren?";
 
 MainWindowModel::MainWindowModel(Platform& platform, MainWindowView& view)
-    : p_(platform), view_(view) {}
+    : p_(platform),
+      view_(view),
+      unattendedPrompter_(platform.prompter, nullptr),
+      unattendedPlatform_{platform.registry, platform.files, platform.shell,
+                          platform.system,   unattendedPrompter_, platform.pump} {}
 
 void MainWindowModel::CloseMainWindow() {
     closed_ = true;
@@ -64,26 +68,40 @@ void MainWindowModel::Create(const std::vector<std::string>& args) {
     if (!closed_) view_.ShowMainWindow();
 }
 
+bool MainWindowModel::BackupMayStart() {
+    Platform& p = AutoRun ? unattendedPlatform_ : p_;
+    const int windows = GetWindowsVersion(p.system, p.prompter);
+    if (windows == wvVista || windows == wv7) {
+        if (ShowMsgBox(p.prompter, kWindowsMailRefusalText, kMessageCaption, mkInformation, bsYesNo) ==
+            MsgResult::Yes)
+            p.shell.OpenDocument(kSiblingProductUrl);
+        return false;
+    }
+    if (!bv::CheckOutlookExpressVersion(p)) return false;
+    return !bv::CloseOutlookExpress(p, OEClosedByProgram,
+                                    [this] { view_.RunPreferencesModally(PrefTab::OutlookExpress); });
+}
+
 void MainWindowModel::SaveBtnClick(BackupSender sender) {
     OEClosedByProgram = false;
-    const int windows = GetWindowsVersion(p_.system, p_.prompter);
-    if (windows == wvVista || windows == wv7) {
-        if (ShowMsgBox(p_.prompter, kWindowsMailRefusalText, kMessageCaption, mkInformation,
-                       bsYesNo) == MsgResult::Yes)
-            p_.shell.OpenDocument(kSiblingProductUrl);
+    if (!BackupMayStart()) {
+        // An unattended start that cannot back up must end, and say so by its exit code.
+        if (AutoRun) {
+            ExitCode = 1;
+            CloseMainWindow();
+        }
         return;
     }
-    if (!CheckOutlookExpressVersion()) return;
-    if (CloseOutlookExpress()) return;
 
     if (sender == BackupSender::CreateButton) BackupKind = 0;
     if (sender == BackupSender::UpdateButton) BackupKind = 1;
 
     view_.HideMainWindow();
-    view_.RunWizardModally(BackupKind);
+    const WizardResult wizard = view_.RunWizardModally(BackupKind);
+    if (AutoRun) ExitCode = wizard.succeeded ? 0 : 1;
 
     RestartOutlookExpressIfWanted(p_, OEClosedByProgram);
-    if (Settings(p_).StopProgram() || AutoRun)
+    if (Settings(p_).StopProgram() || AutoRun || wizard.endApplication)
         CloseMainWindow();
     else
         view_.ShowMainWindow();

@@ -10,6 +10,8 @@
 #include "brevisto/shell/main_menu.h"
 #include "brevisto/shell/notices.h"
 #include "brevisto/shell/preferences_model.h"
+#include "brevisto/wizard/unattended_prompter.h"
+#include "brevisto/wizard/wizard_result.h"
 #include "platform/platform.h"
 
 namespace bv {
@@ -27,7 +29,7 @@ public:
     // Closes the main window, which ends the program.
     virtual void CloseMainWindow() {}
     // Creates the backup wizard for the backup kind, shows it modally and releases it.
-    virtual void RunWizardModally(int /*backupKind*/) {}
+    virtual WizardResult RunWizardModally(int /*backupKind*/) { return {}; }
     virtual void RunViewerModally() {}
     virtual void RunPreferencesModally(PrefTab /*tab*/) {}
     // The system's printer set-up dialog; false when it failed (no printer).
@@ -56,6 +58,9 @@ public:
     std::string ViewerFilePath;
     int BackupKind = 0;  // 0 full, 1 update
     bool OEClosedByProgram = false;
+    // The program's exit code: an unattended start that did not end in a good backup is not 0,
+    // so a scheduled task shows the failure.
+    int ExitCode = 0;
 
     // The creation step: reads the command line (arguments without the program), starts an
     // unattended backup or opens the viewer; ends by showing the main window unless a command
@@ -81,9 +86,13 @@ public:
 
 private:
     void CloseMainWindow();
+    // The refusals before the wizard; in an unattended start their boxes close by themselves.
+    bool BackupMayStart();
 
     Platform& p_;
     MainWindowView& view_;
+    UnattendedPrompter unattendedPrompter_;
+    Platform unattendedPlatform_;
     bool closed_ = false;
 };
 

@@ -107,12 +107,18 @@ public:
     std::string GetEnvironment(const std::string& name) override;
     bool OpenDocument(const std::string& target) override;
     void NotifyAssociationChanged() override { ++associationNotices; }
+    // Records the request and writes its fields as text lines to the link path (there is
+    // no shell here to read a real one); fails when `shortcutsFail` or the file cannot be
+    // written.
+    bool CreateShortcut(const ShortcutRequest& request) override;
 
     void SetEnvironment(const std::string& name, const std::string& value);
     // Folders by CSIDL; a missing entry is a folder the shell does not know.
     std::map<int, std::string> folders;
     std::vector<std::string> openedDocuments;
     int associationNotices = 0;
+    std::vector<ShortcutRequest> shortcuts;
+    bool shortcutsFail = false;
 
 private:
     PosixPathMap& map_;

@@ -67,6 +67,19 @@ bool PosixShell::OpenDocument(const std::string& target) {
     return true;
 }
 
+bool PosixShell::CreateShortcut(const ShortcutRequest& request) {
+    shortcuts.push_back(request);
+    if (shortcutsFail) return false;
+    const std::string host = map_.HostPath(request.linkPath);
+    if (host.empty()) return false;
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    out << "Target=" << request.target << "\r\nArguments=" << request.arguments
+        << "\r\nWorkingFolder=" << request.workingFolder << "\r\nDescription=" << request.description
+        << "\r\nIcon=" << request.iconPath << "," << request.iconIndex << "\r\n";
+    out.close();
+    return !out.fail();
+}
+
 // ---- System ------------------------------------------------------------------------
 
 std::string PosixSystem::AnsiToOem(const std::string& text) { return Cp1252ToCp850(text); }

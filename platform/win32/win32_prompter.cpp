@@ -7,6 +7,8 @@
 #include "platform/win32/win32_functions.h"
 #include "platform/win32/win32_platform.h"
 
+#include <commdlg.h>
+
 namespace bv {
 namespace {
 
@@ -120,12 +122,53 @@ std::string Browse(BROWSEINFOA& info, BrowseState& state) {
     return ok ? std::string(path) : std::string();
 }
 
+// The message box a timer closes: the thread's dialog with the box's caption.
+struct TimedBox {
+    const char* caption = nullptr;
+    int answer = IDCANCEL;
+    bool fired = false;
+};
+TimedBox* g_timedBox = nullptr;
+
+BOOL CALLBACK CloseTimedBox(HWND window, LPARAM) {
+    char className[16] = {}, caption[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (lstrcmpA(className, "#32770") != 0 || lstrcmpA(caption, g_timedBox->caption) != 0) return TRUE;
+    // The box's own button command ends it as a click would.
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(g_timedBox->answer, BN_CLICKED), 0);
+    g_timedBox->fired = true;
+    return FALSE;
+}
+
+void CALLBACK TimedBoxExpired(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!g_timedBox) {
+        KillTimer(nullptr, timer);
+        return;
+    }
+    EnumThreadWindows(GetCurrentThreadId(), &CloseTimedBox, 0);
+    // Found: stop; not yet there: try again on the next tick.
+    if (g_timedBox->fired) KillTimer(nullptr, timer);
+}
+
 class Win32Prompter : public Prompter {
 public:
     explicit Win32Prompter(std::string appTitle) : appTitle_(std::move(appTitle)) {}
 
     int MessageBox(const std::string& text, const std::string& caption, uint32_t style) override {
         return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+    }
+
+    int TimedMessageBox(const std::string& text, const std::string& caption, uint32_t style, uint32_t timeoutMs,
+                        int timeoutAnswer) override {
+        TimedBox box{caption.c_str(), timeoutAnswer, false};
+        TimedBox* outer = g_timedBox;
+        g_timedBox = &box;
+        const UINT_PTR timer = SetTimer(nullptr, 0, timeoutMs, &TimedBoxExpired);
+        int result = MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+        if (timer && !box.fired) KillTimer(nullptr, timer);
+        g_timedBox = outer;
+        return box.fired ? timeoutAnswer : result;
     }
 
     void PlainMessage(const std::string& text) override {
@@ -171,6 +214,38 @@ public:
         std::string chosen = Browse(info, state);
         FreeIdList(computer);
         return chosen;
+    }
+
+    bool SaveFileName(const std::string& title, const std::string& filter, const std::string& defaultExt,
+                      const std::string& initialFolder, std::string& chosenPath) override {
+        // "A|*.a|B|*.*" -> "A\0*.a\0B\0*.*\0\0"
+        std::string filters = filter;
+        for (char& c : filters)
+            if (c == '|') c = '\0';
+        filters.append(2, '\0');
+        char file[MAX_PATH + 1] = {};
+        OPENFILENAMEA info = {};
+        // Windows 95 and NT 4 refuse the larger structure of Windows 2000 (with the places bar).
+        info.lStructSize = LOBYTE(LOWORD(GetVersion())) >= 5 ? sizeof info : OPENFILENAME_SIZE_VERSION_400A;
+        info.hwndOwner = GetActiveWindow();
+        info.lpstrFilter = filters.c_str();
+        info.nFilterIndex = 1;
+        info.lpstrFile = file;
+        info.nMaxFile = MAX_PATH;
+        info.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
+        info.lpstrTitle = title.c_str();
+        info.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+        info.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        HWND owner = info.hwndOwner;
+        BOOL ok;
+        {
+            DisabledWindows disabled;
+            ok = GetSaveFileNameA(&info);
+        }
+        if (owner && IsWindow(owner)) SetActiveWindow(owner);
+        if (!ok) return false;
+        chosenPath = file;
+        return true;
     }
 
 private:

@@ -28,6 +28,52 @@ decltype(&SHGetSpecialFolderPathA) SpecialFolderPathFunction() {
     return getPath;
 }
 
+// The shell link object and its interfaces, spelled out so that no GUID library is needed.
+const CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kShellLinkAInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// The item identifier list of a path, parsed by the desktop folder; null if it does not exist.
+LPITEMIDLIST PathIdList(const std::string& path) {
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return nullptr;
+    std::wstring wide = win32::AnsiToWide(path);
+    std::vector<wchar_t> name(wide.begin(), wide.end());
+    name.push_back(L'\0');
+    LPITEMIDLIST list = nullptr;
+    ULONG eaten = 0;
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name.data(), &eaten, &list, nullptr))) list = nullptr;
+    desktop->Release();
+    return list;
+}
+
+bool SaveShortcut(const ShortcutRequest& request) {
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkAInterface,
+                                reinterpret_cast<void**>(&link))) ||
+        !link) {
+        return false;
+    }
+    bool ok = false;
+    // The program as an item list; where the shell cannot parse the path, the path itself.
+    LPITEMIDLIST target = PathIdList(request.target);
+    HRESULT hr = target ? link->SetIDList(target) : link->SetPath(request.target.c_str());
+    FreeIdList(target);
+    if (SUCCEEDED(hr) && SUCCEEDED(link->SetArguments(request.arguments.c_str())) &&
+        SUCCEEDED(link->SetWorkingDirectory(request.workingFolder.c_str())) &&
+        SUCCEEDED(link->SetDescription(request.description.c_str())) &&
+        SUCCEEDED(link->SetIconLocation(request.iconPath.c_str(), request.iconIndex))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(kPersistFileInterface, reinterpret_cast<void**>(&file))) && file) {
+            std::wstring wide = win32::AnsiToWide(request.linkPath);
+            ok = SUCCEEDED(file->Save(wide.c_str(), TRUE));
+            file->Release();
+        }
+    }
+    link->Release();
+    return ok;
+}
+
 class Win32Shell : public Shell {
 public:
     bool SpecialFolder(int csidl, std::string& path) override {
@@ -78,6 +124,14 @@ public:
 
     void NotifyAssociationChanged() override {
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    }
+
+    bool CreateShortcut(const ShortcutRequest& request) override {
+        // The shell link object needs COM on this thread; a thread that has it keeps it.
+        HRESULT init = CoInitialize(nullptr);
+        bool ok = SaveShortcut(request);
+        if (SUCCEEDED(init)) CoUninitialize();
+        return ok;
     }
 };
 

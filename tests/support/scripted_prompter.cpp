@@ -11,6 +11,12 @@ int ScriptedPrompter::MessageBox(const std::string& text, const std::string& cap
     return answer;
 }
 
+int ScriptedPrompter::TimedMessageBox(const std::string& text, const std::string& caption, uint32_t style,
+                                      uint32_t timeoutMs, int) {
+    timeouts.push_back(timeoutMs);
+    return MessageBox(text, caption, style);
+}
+
 void ScriptedPrompter::PlainMessage(const std::string& text) {
     messages.push_back(RecordedMessage{text, std::string(), 0xFFFFFFFFu});
 }
@@ -30,6 +36,16 @@ std::string ScriptedPrompter::SelectFolderFromComputer(const std::string&, const
     std::string answer = folderAnswers.front();
     folderAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedPrompter::SaveFileName(const std::string& title, const std::string& filter,
+                                    const std::string& defaultExt,
+                                    const std::string& initialFolder, std::string& chosenPath) {
+    saveRequests.push_back(SaveRequest{title, filter, defaultExt, initialFolder});
+    if (saveAnswers.empty()) return false;
+    chosenPath = saveAnswers.front();
+    saveAnswers.pop_front();
+    return true;
 }
 
 bool TestPlatform::WriteFile(const std::string& path, const std::string& content) {

@@ -31,13 +31,27 @@ public:
     std::vector<RecordedMessage> messages;
     // Folder dialog answers (empty = cancelled).
     std::deque<std::string> folderAnswers;
+    // "Save as" answers, used in order: none queued = cancelled; an empty answer is a
+    // confirmed dialog without a name. Every call is recorded.
+    std::deque<std::string> saveAnswers;
+    struct SaveRequest {
+        std::string title, filter, defaultExt, initialFolder;
+    };
+    std::vector<SaveRequest> saveRequests;
 
     int MessageBox(const std::string& text, const std::string& caption, uint32_t style) override;
+    // Recorded like MessageBox; the time-outs asked for are kept in order.
+    std::vector<uint32_t> timeouts;
+    int TimedMessageBox(const std::string& text, const std::string& caption, uint32_t style, uint32_t timeoutMs,
+                        int timeoutAnswer) override;
     void PlainMessage(const std::string& text) override;
     bool SelectFolder(const std::string& title, const std::string& root, std::string& folder,
                       bool newFolderButton) override;
     std::string SelectFolderFromComputer(const std::string& title,
                                          const std::string& initialFolder) override;
+    bool SaveFileName(const std::string& title, const std::string& filter,
+                      const std::string& defaultExt, const std::string& initialFolder,
+                      std::string& chosenPath) override;
 };
 
 class HookPump : public Pump {

@@ -30,7 +30,11 @@ public:
     void HideMainWindow() override { events.push_back("hide"); }
     void ShowMainWindow() override { events.push_back("show"); }
     void CloseMainWindow() override { events.push_back("close"); }
-    void RunWizardModally(int kind) override { events.push_back("wizard " + std::to_string(kind)); }
+    WizardResult wizardResult;
+    WizardResult RunWizardModally(int kind) override {
+        events.push_back("wizard " + std::to_string(kind));
+        return wizardResult;
+    }
     void RunViewerModally() override { events.push_back("viewer"); }
     void RunPreferencesModally(PrefTab tab) override {
         events.push_back("preferences " + std::to_string(static_cast<int>(tab)));
@@ -112,6 +116,33 @@ TEST_F(ShellMainWindowTest, UnattendedStartRunsTheWizardWithTheFilesKindAndEnds)
         EXPECT_EQ(view.events, (Events{"hide", "wizard " + std::to_string(c.kind), "close"}));
     }
     EXPECT_TRUE(tp.prompter().messages.empty());
+}
+
+TEST_F(ShellMainWindowTest, UnattendedStartEndsWithTheRunsExitCode) {
+    const std::string path = tp.TempDir() + "Nacht.BVT";
+    ASSERT_TRUE(tp.WriteFile(path, "[Backup]\r\nUPDATE=0\r\n"));
+    for (bool succeeded : {true, false}) {
+        view.events.clear();
+        view.wizardResult = WizardResult{false, true, succeeded};
+        MainWindowModel m(tp.platform(), view);
+        m.Create({path});
+        EXPECT_EQ(m.ExitCode, succeeded ? 0 : 1);
+        EXPECT_TRUE(m.Closed());
+    }
+
+    // Refused before the wizard (Windows 7): the question closes by itself, nothing waits,
+    // and the program ends with a failure code.
+    view.events.clear();
+    tp.prompter().messages.clear();
+    posix->system.version = OsVersion{true, 2, 6, 1, 7600, ""};
+    MainWindowModel refused(tp.platform(), view);
+    refused.Create({path});
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_TRUE(refused.Closed());
+    EXPECT_EQ(view.events, Events{"close"});
+    ASSERT_EQ(tp.prompter().messages.size(), 1u);
+    EXPECT_EQ(tp.prompter().timeouts, std::vector<uint32_t>{60000});
+    EXPECT_TRUE(posix->shell.openedDocuments.empty());
 }
 
 TEST_F(ShellMainWindowTest, MissingParameterFileKeepsTheProgramOpen) {

@@ -7,8 +7,9 @@
 #include "brevisto/shell/ui/notice_dlg.h"
 #include "brevisto/shell/ui/pref_dlg.h"
 #include "brevisto/shell/ui/system_settings_dlg.h"
-#include "brevisto/shell/ui/wizard_pending_dlg.h"
+#include "brevisto/shell/ui/oe_options_dlg.h"
 #include "brevisto/viewer/ui/show_dlg.h"
+#include "brevisto/wizard/ui/wizard_dlg.h"
 #include "resources/brevisto_ids.h"
 
 namespace bv::ui {
@@ -231,7 +232,7 @@ INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case WM_DESTROY:
             HelpSystem::CloseAll();
-            PostQuitMessage(0);
+            PostQuitMessage(model_.ExitCode);
             return TRUE;
         default:
             return FALSE;
@@ -251,7 +252,9 @@ void TStartDlg::CloseMainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void TStartDlg::RunWizardModally(int backupKind) { RunPendingWizard(hwnd_, backupKind, model_.AutoRun); }
+WizardResult TStartDlg::RunWizardModally(int backupKind) {
+    return RunWizardDialog(hwnd_, p_, backupKind, model_.AutoRun, model_.ParamFilePath);
+}
 
 void TStartDlg::RunViewerModally() { RunViewerDialog(hwnd_, p_, model_.ViewerFilePath); }
 

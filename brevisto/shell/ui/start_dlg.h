@@ -28,7 +28,7 @@ public:
     void HideMainWindow() override;
     void ShowMainWindow() override;
     void CloseMainWindow() override;
-    void RunWizardModally(int backupKind) override;
+    WizardResult RunWizardModally(int backupKind) override;
     void RunViewerModally() override;
     void RunPreferencesModally(PrefTab tab) override;
     bool RunPrinterSetup() override;
