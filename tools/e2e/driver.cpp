@@ -317,6 +317,85 @@ LRESULT Send(HWND window, UINT message, WPARAM w, LPARAM l) {
     return static_cast<LRESULT>(result);
 }
 
+// ---------------------------------------------------------------- tree views
+
+// The items of a tree view in display order (depth first), with their depth.
+struct TreeEntry {
+    HTREEITEM item;
+    int level;
+};
+
+std::vector<TreeEntry> TreeEntries(HWND tree) {
+    std::vector<TreeEntry> out;
+    struct Walker {
+        HWND tree;
+        std::vector<TreeEntry>& out;
+        void Walk(HTREEITEM item, int level) {
+            for (; item; item = reinterpret_cast<HTREEITEM>(
+                             Send(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+                out.push_back({item, level});
+                Walk(reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item))),
+                     level + 1);
+            }
+        }
+    } walker{tree, out};
+    walker.Walk(reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 0);
+    return out;
+}
+
+std::string TreeItemText(Remote& mem, HWND tree, HTREEITEM handle) {
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT | TVIF_HANDLE;
+    item.hItem = handle;
+    item.pszText = mem.at(sizeof(TVITEMA));
+    item.cchTextMax = 500;
+    char zero[512] = {};
+    mem.Write(sizeof(TVITEMA), zero, sizeof zero);
+    mem.Write(0, &item, sizeof item);
+    Send(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(mem.at(0)));
+    return mem.ReadText(sizeof(TVITEMA), 500);
+}
+
+// One line per item: check state (0/1), depth and text, tab-separated.
+void ListTree(HWND tree) {
+    Remote mem(tree, sizeof(TVITEMA) + 512);
+    for (const TreeEntry& e : TreeEntries(tree)) {
+        const LRESULT state = Send(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(e.item), TVIS_STATEIMAGEMASK);
+        const int checked = ((state & TVIS_STATEIMAGEMASK) >> 12) == 2 ? 1 : 0;
+        Print(std::to_string(checked) + "\t" + std::to_string(e.level) + "\t" + TreeItemText(mem, tree, e.item));
+    }
+}
+
+// Clicks the check box of the item given as #N (display order) or by the start of its text,
+// with posted mouse messages as a user's click would send them.
+void ClickTreeCheckBox(HWND tree, const std::string& which) {
+    const std::vector<TreeEntry> entries = TreeEntries(tree);
+    Remote mem(tree, sizeof(TVITEMA) + 512);
+    HTREEITEM target = nullptr;
+    if (!which.empty() && which[0] == '#') {
+        const long index = Number(which.substr(1), "item number");
+        if (index >= 0 && static_cast<size_t>(index) < entries.size()) target = entries[static_cast<size_t>(index)].item;
+    } else {
+        for (const TreeEntry& e : entries)
+            if (TreeItemText(mem, tree, e.item).rfind(which, 0) == 0) {
+                target = e.item;
+                break;
+            }
+    }
+    if (!target) Fail(kAbsent, "no tree item " + which);
+    Send(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(target));
+    // TVM_GETITEMRECT takes the item's handle in the rectangle it fills.
+    RECT r = {};
+    mem.Write(0, &r, sizeof r);
+    mem.Write(0, &target, sizeof target);
+    if (!Send(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(mem.at(0)))) Fail(kFailed, "the item is not visible");
+    mem.Read(0, &r, sizeof r);
+    // The check box is the state image just left of the text.
+    const LPARAM at = MAKELPARAM(r.left - 9, (r.top + r.bottom) / 2);
+    PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(tree, WM_LBUTTONUP, 0, at);
+}
+
 // ---------------------------------------------------------------- tab, list and combo contents
 
 std::vector<std::string> TabItems(HWND tab) {
@@ -750,6 +829,8 @@ void Usage() {
         "  tab WIN TEXT|#N [CTRL]      select a tab by clicking it\n"
         "  items WIN CTRL              list items of a combo box, list box, list view or tab control\n"
         "  select WIN CTRL TEXT|#N     select an item of a combo box or list box\n"
+        "  tree WIN CTRL               list a tree view: checked, depth, text (tab-separated)\n"
+        "  treeclick WIN CTRL TEXT|#N  click the check box of a tree item (#N in display order)\n"
         "  slider WIN CTRL N           move a track bar\n"
         "  menu WIN                    list the menu (path, id, state)\n"
         "  menuhas WIN PATH            0 when the entry exists, 3 when it does not\n"
@@ -812,6 +893,12 @@ void Run(const std::vector<std::string>& a) {
     } else if (cmd == "click") {
         Need(a, 3);
         Click(FindControl(Top(a[1]), a[2]));
+    } else if (cmd == "tree") {
+        Need(a, 3);
+        ListTree(FindControl(Top(a[1]), a[2]));
+    } else if (cmd == "treeclick") {
+        Need(a, 4);
+        ClickTreeCheckBox(FindControl(Top(a[1]), a[2]), a[3]);
     } else if (cmd == "press") {
         Need(a, 3);
         HWND top = Top(a[1]);

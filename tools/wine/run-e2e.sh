@@ -202,11 +202,13 @@ E2E_RUNS=$(mktemp -d "$ROOT/build/wine/e2e.XXXXXX")
 trap 'rm -rf "$E2E_RUNS"' EXIT
 E2E_BIN=$E2E_RUNS/bin
 mkdir -p "$E2E_BIN"
-for f in brevisto.exe tools/e2e/bvdrive.exe tools/e2e/bvhook.dll tools/e2e/fake_oe.exe; do
+for f in brevisto.exe tools/e2e/bvdrive.exe tools/e2e/bvhook.dll tools/e2e/fake_oe.exe tools/e2e/hold_file.exe; do
   [ -f "$BUILD/$f" ] || { echo "not built: $BUILD/$f" >&2; exit 1; }
   cp "$BUILD/$f" "$E2E_BIN/"
 done
-[ -f "$BUILD/tools/make-identity/make_identity.exe" ] && cp "$BUILD/tools/make-identity/make_identity.exe" "$E2E_BIN/"
+for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe; do
+  if [ -f "$BUILD/$f" ]; then cp "$BUILD/$f" "$E2E_BIN/"; fi
+done
 # Only 64-bit Wine exists here: a 32-bit program would end at once with exit code 0.
 OBJDUMP=objdump
 command -v $OBJDUMP >/dev/null || OBJDUMP=x86_64-w64-mingw32-objdump
