@@ -81,7 +81,7 @@ const OptionKey kOptionKeys[] = {
 class ParameterFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        tp.SetEnvironment("BVTESTROOT", "C:\\Test");
+        tp.SetEnvironment("BVTESTROOT", ExcludeTrailingBackslash(tp.TempDir()));
         ASSERT_TRUE(ForceDirectories(tp.files(), store));
         ASSERT_TRUE(ForceDirectories(tp.files(), backup));
     }
@@ -125,10 +125,10 @@ TEST_F(ParameterFileTest, FullBackupIsWrittenSectionBySectionInOrder) {
 
     std::vector<IniLine> expected = {
         {"Identity", "Name", "Hauptidentit\xE4t"},
-        {"Identity", "MailPath", "C:\\Test\\Store\\"},
+        {"Identity", "MailPath", store},
         {"Identity", "GID", kGid},
-        {"Setup", "TempPath", "C:\\Test\\Temp\\"},
-        {"Setup", "SavePath", "C:\\Test\\Sicherung\\"},
+        {"Setup", "TempPath", tp.TempDir() + "Temp\\"},
+        {"Setup", "SavePath", backup},
         {"Setup", "Passwort", PasswordToText(c.password)},
         {"Backup", "UPDATE", "0"},
         {"Folders", "F0", "Posteingang.dbx"},
@@ -253,7 +253,7 @@ TEST_F(ParameterFileTest, EmptyPasswordIsAnEmptyValue) {
 
 const char kHandWritten[] =
     "[Identity]\r\nName=Zweite\r\nMailPath=%BVTESTROOT%\\Store\r\nGID=\\{AB}\\\r\n"
-    "[Setup]\r\nTempPath=C:\\Test\\Temp\\\r\nSavePath=%BVTESTROOT%\\Sicherung\r\n";
+    "[Setup]\r\nTempPath=%BVTESTROOT%\\Temp\r\nSavePath=%BVTESTROOT%\\Sicherung\r\n";
 
 TEST_F(ParameterFileTest, MissingPasswordKeyIsNoPassword) {
     const std::string path = tp.TempDir() + "ohne.BVT";
@@ -445,15 +445,15 @@ TEST_F(AutomationCommandsTest, BatchFileStartsTheProgramWithTheParameterFile) {
     const std::string program = tp.system().ProgramFile();
     struct Case {
         const char* title;
-        const char* chosen;
+        const char* chosen;  // in the test's folder
         const char* batch;
         bool shortNames;
     };
     const Case cases[] = {
-        {"short names", "C:\\Test\\Nacht.bat", "C:\\Test\\Nacht.bat", true},
-        {"no short names", "C:\\Test\\Nacht.bat", "C:\\Test\\Nacht.bat", false},
-        {"other extension", "C:\\Test\\Abend.txt", "C:\\Test\\Abend.bat", true},
-        {"no extension", "C:\\Test\\Morgen", "C:\\Test\\Morgen.bat", false},
+        {"short names", "Nacht.bat", "Nacht.bat", true},
+        {"no short names", "Nacht.bat", "Nacht.bat", false},
+        {"other extension", "Abend.txt", "Abend.bat", true},
+        {"no extension", "Morgen", "Morgen.bat", false},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.title);
@@ -465,7 +465,7 @@ TEST_F(AutomationCommandsTest, BatchFileStartsTheProgramWithTheParameterFile) {
             files.shortNames[parameterFile] = "C:\\DOKUME~1\\BENUTZ~1\\PARAME~1\\NACHT~1.BVT";
         }
         tp.prompter().saveRequests.clear();
-        tp.prompter().saveAnswers = {k.chosen};
+        tp.prompter().saveAnswers = {tp.TempDir() + k.chosen};
 
         ASSERT_TRUE(BatchFileCommand(platform, Choices()));
 
@@ -479,9 +479,9 @@ TEST_F(AutomationCommandsTest, BatchFileStartsTheProgramWithTheParameterFile) {
         const std::string line =
             k.shortNames ? "\"C:\\PROGRA~1\\BREVIS~1\\BREVISTO.EXE\" \"C:\\DOKUME~1\\BENUTZ~1\\PARAME~1\\NACHT~1.BVT\""
                          : "\"" + program + "\" \"" + parameterFile + "\"";
-        EXPECT_EQ(tp.ReadFile(k.batch), line + "\r\n");
+        EXPECT_EQ(tp.ReadFile(tp.TempDir() + k.batch), line + "\r\n");
         EXPECT_EQ(ReadParameterFile(tp.platform(), parameterFile).password, Choices().password);
-        tp.files().DeleteFile(k.batch);
+        tp.files().DeleteFile(tp.TempDir() + k.batch);
     }
 }
 
