@@ -114,6 +114,8 @@ public:
     ~TWizardDlg() override {
         for (HICON icon : icons_)
             if (icon) DestroyIcon(icon);
+        for (HBITMAP picture : sidePictures_)
+            if (picture) DeleteObject(picture);
     }
 
     const WizardResult& Result() const { return model_.Result(); }
@@ -261,6 +263,7 @@ protected:
 private:
     void OnInit();
     void CreateGroupRows();
+    void FitSidePictures();
     void Command(int id, int code);
     HWND Item(int id) const;
     static int FieldId(WizardField field);
@@ -274,6 +277,7 @@ private:
     std::array<std::unique_ptr<WizardPageDlg>, kWizardPageCount> pages_;
     std::vector<HTREEITEM> items_;  // tree items by the model's node index
     std::array<HICON, 10> icons_{};
+    std::array<HBITMAP, 2> sidePictures_{};  // the full and the update picture, fitted
     StatusColor statusColor_ = StatusColor::Normal;
     bool endTextRed_ = false;
     bool finishHint_ = true;
@@ -325,6 +329,7 @@ void TWizardDlg::OnInit() {
     HICON icon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_BREVISTO));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetClientSize(hwnd_, kWizardWidth, kWizardHeight);
+    FitSidePictures();
 
     // The pages fill the area right of the side picture and above the buttons.
     RECT area = {92, 4, 342, 260};
@@ -368,6 +373,20 @@ void TWizardDlg::OnInit() {
         CenterOnScreen(hwnd_);
     }
     PostMessageA(hwnd_, WM_FORM_SHOW, 0, 0);
+}
+
+// The side pictures fill the strip left of the pages, whatever the dialog units come to.
+void TWizardDlg::FitSidePictures() {
+    RECT strip = {0, 0, 86, 262};
+    MapDialogRect(hwnd_, &strip);
+    const int controls[2] = {IDC_WIZ_SIDE, IDC_WIZ_SIDE_UPDATE};
+    const int pictures[2] = {IDB_SIDE, IDB_SIDE_UPDATE};
+    for (int i = 0; i < 2; ++i) {
+        sidePictures_[i] = static_cast<HBITMAP>(LoadImageA(Instance(), MAKEINTRESOURCEA(pictures[i]), IMAGE_BITMAP,
+                                                           strip.right, strip.bottom, LR_DEFAULTCOLOR));
+        SendDlgItemMessageA(hwnd_, controls[i], STM_SETIMAGE, IMAGE_BITMAP,
+                            reinterpret_cast<LPARAM>(sidePictures_[i]));
+    }
 }
 
 void TWizardDlg::CreateGroupRows() {
