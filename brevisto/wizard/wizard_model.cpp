@@ -12,6 +12,7 @@
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
 #include "common/msg_box.h"
+#include "platform/ansi.h"
 #include "platform/path.h"
 
 namespace bv {
@@ -62,6 +63,16 @@ std::string Formatted(const char* format, const std::string& value) {
     std::vector<char> buffer(std::string(format).size() + value.size() + 1);
     std::snprintf(buffer.data(), buffer.size(), format, value.c_str());
     return buffer.data();
+}
+
+// A device name ("con.bvq") answers to attribute queries and even to a search, under the
+// device's own name; it is no file in the folder and must reach the creation test.
+bool IsFileInFolder(Files& files, const std::string& path) {
+    if (!FileExists(files, path)) return false;
+    const std::string name = ExtractFileName(path);
+    for (const FindEntry& entry : files.Find(path))
+        if (SameText(entry.name, name)) return true;
+    return false;
 }
 
 }  // namespace
@@ -231,7 +242,7 @@ bool WizardModel::CheckFirstPage() {
     }
     const std::string name = WithBackupExtension(typed);
     const std::string path = IncludeTrailingBackslash(folder) + name;
-    if (FileExists(p_.files, path)) {
+    if (IsFileInFolder(p_.files, path)) {
         ShowMsgBox(p_.prompter, BackupExistsText(typed), kCaption, mkError, bsOk);
         view_.FocusField(WizardField::BackupName);
         return false;

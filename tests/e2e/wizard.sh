@@ -183,3 +183,88 @@ test_wizard_full_backup_page_by_page() {
   printf '%s\n' "$entries" | grep -qx 'ACCOUNTS.OLS' || fail "accounts missing"
   [ -f "$BAK/Erste Sicherung.log" ] || fail "no report file beside the archive"
 }
+
+test_wizard_first_page_checks() {
+  make_identity --mail-mb 1
+  use_backup_folder
+  printf 'alt' >"$BAK/Vorhanden.bvq"
+  open_wizard full
+  expect_page "Auswahl der Identität (1/6)"
+  screenshot wizard-1-identity-checks
+
+  drive settext "$WIZ" "$BACKUP_DIR" "   "
+  next
+  expect_eq "$(drive answer OK 8000)" $'Brevisto\nDie Angabe des Ordners darf nicht leer sein!' "empty folder"
+  expect_page "Auswahl der Identität (1/6)"
+  drive settext "$WIZ" "$BACKUP_DIR" 'C:\e2e\bak\'
+
+  # The name as typed, without the ".bvq" added for the check.
+  drive settext "$WIZ" "$BACKUP_NAME" "Vorhanden"
+  next
+  expect_eq "$(drive answer OK 8000)" $'Brevisto\nEine Backupdatei mit dem Namen "Vorhanden" existiert bereits!\\rDamit das bereits vorhandene Backup nicht überschrieben wird, müssen Sie einen anderen Namen angeben.' "existing name"
+  expect_page "Auswahl der Identität (1/6)"
+  expect_eq "$(cat "$BAK/Vorhanden.bvq")" "alt" "the existing archive"
+
+  local name
+  for name in "Was?" "con"; do
+    drive settext "$WIZ" "$BACKUP_NAME" "$name"
+    next
+    expect_eq "$(drive answer OK 8000)" $'Brevisto\nDer Name des Backups enthält ungültige Zeichen oder ist ein Name eines System-Gerätetreibers!\\rUngültige Zeichen sind: % \\ / : * ? " < > |\\rSystemgerätetreiber sind z.B.: con, aux, lpt1, com1, usw.' "invalid name $name"
+    expect_page "Auswahl der Identität (1/6)"
+  done
+
+  drive settext "$WIZ" "$BACKUP_NAME" "Gut"
+  next
+  expect_page "Auswahl der Mailordner (2/6)"
+  [ -e "$BAK/Gut.bvq" ] && fail "the probe file was left behind"
+  # Closing before the run asks first.
+  drive click "$WIZ" "$CANCEL"
+  expect_eq "$(drive answer Ja 8000)" $'Brevisto\nDas Backup der Daten wurde noch nicht vollständig angelegt.\\r\\rSind Sie sicher, dass Sie den Assistenten beenden möchten?' "close question"
+  drive gone "$WIZ" 5000 || fail "the wizard did not close"
+  wait_main 5000
+}
+
+test_wizard_no_identities() {
+  oe_version '6,0,2900,5512'
+  use_backup_folder
+  open_wizard full
+  expect_eq "$(drive answer OK 8000)" $'Brevisto\nEs konnten keine Identitäten ermittelt werden!' "message"
+  expect_eq "$(drive items "$WIZ" "$IDENTITY")" "" "identity list"
+  enabled "$NEXT" && fail "Next is enabled without identities"
+  drive click "$WIZ" "$CANCEL"
+  drive answer Ja 8000 >/dev/null || fail "no close question"
+  drive gone "$WIZ" 5000 || fail "the wizard did not close"
+}
+
+test_wizard_update_needs_a_full_backup_and_gets_its_prefix() {
+  make_identity --mail-mb 1
+  use_backup_folder
+  open_wizard update
+  expect_eq "$(drive answer OK 8000)" $'Brevisto\nSie haben für diese Identität noch kein Komplettbackup angelegt bzw. es wurden keine entsprechenden Informationen in der Windows Registry gefunden!\\rBeenden Sie daher die Backupaktualisierung und legen Sie zuerst ein vollständiges Backup der Daten an!' "no full backup"
+  enabled "$NEXT" && fail "Next is enabled without a full backup"
+  screenshot wizard-update-without-full
+  drive click "$WIZ" "$CANCEL"
+  drive answer Ja 8000 >/dev/null || fail "no close question"
+  drive gone "$WIZ" 5000 || fail "the wizard did not close"
+
+  # A full backup from a parameter file, then the update wizard: "Nachtrag" becomes
+  # "UPD_Nachtrag", and an existing "UPD_Alt.bvq" is found although "Alt" was typed.
+  wine "$E2E_BIN/param-file.exe" --out 'C:\e2e\Voll.BVT' --name "Hauptidentität" --gid "\\$ID_GUID\\" \
+    --mailpath "$ID_STORE" --savepath 'C:\e2e\bak\' --all >/dev/null 2>&1 || fail "param-file failed"
+  start_brevisto 'C:\e2e\Voll.BVT'
+  wait_brevisto_exit 60 || fail "the unattended full backup did not end"
+  expect_eq "$BV_EXIT" 0 "exit code of the full backup"
+  printf 'alt' >"$BAK/UPD_Alt.bvq"
+  drive gone "$MAIN" 5000 || true
+  open_wizard update
+  drive settext "$WIZ" "$BACKUP_NAME" "Alt"
+  next
+  drive answer OK 8000 'Eine Backupdatei mit dem Namen "UPD_Alt" existiert bereits!' >/dev/null \
+    || fail "the existing update archive was not found"
+  expect_eq "$(cat "$BAK/UPD_Alt.bvq")" "alt" "the existing update archive"
+  drive settext "$WIZ" "$BACKUP_NAME" "Nachtrag"
+  next
+  expect_page "Auswahl der Mailordner (2/6)"
+  back
+  expect_eq "$(drive text "$WIZ" "$BACKUP_NAME")" "UPD_Nachtrag" "name with prefix"
+}

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "brevisto/automation/automation_commands.h"
 #include "brevisto/automation/parameter_file.h"
 #include "platform/ansi.h"
 #include "platform/path.h"
@@ -22,9 +23,12 @@ const char kUsage[] =
     "param-file --out DATEI.BVT --name NAME --gid \\{GUID}\\ --mailpath ORDNER --savepath ORDNER\n"
     "           [--temppath ORDNER] [--password TEXT] [--update] [--all]\n"
     "           [--folder POS:DATEI.dbx:ANZEIGENAME]... [--off N]...\n"
+    "           [--batch DATEI.bat [--program PROGRAMM.exe]]\n"
     "  --update              Update-Sicherung (schreibt immer ALL=1)\n"
     "  --all                 alle Mailordner (ALL=1) statt der --folder-Liste\n"
     "  --folder P:D:N        Mailordner an Position P im Ordnerbaum, DBX-Datei D, Name N\n"
+    "  --batch DATEI.bat     dazu die Batch-Datei, die das Programm mit der Parameterdatei startet\n"
+    "  --program PFAD        das Programm der Batch-Datei (Vorgabe: param-file selbst)\n"
     "  --off N               Sicherungsoption N (0..11, Nummer des Kontrollkästchens) aus;\n"
     "                        ohne --off sind alle Optionen an\n"
 #ifndef _WIN32
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
     bv::AutomationChoices choices;
     choices.save.fill(true);
     std::string out;
+    std::string batch;
+    std::string program;
     std::string root;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -108,6 +114,10 @@ int main(int argc, char** argv) {
             const std::string text = value();
             if (!ParseFolder(text, folder)) return Usage("ungültiger Ordner " + text);
             choices.folders.push_back(folder);
+        } else if (arg == "--batch" && hasValue) {
+            batch = value();
+        } else if (arg == "--program" && hasValue) {
+            program = value();
         } else if (arg == "--off" && hasValue) {
             int option = 0;
             const std::string text = value();
@@ -145,6 +155,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf("%s\n", ToTerminal(out).c_str());
+        if (!batch.empty()) {
+            // The batch file's one line, as the wizard's batch command writes it.
+            const std::string line =
+                bv::BatchFileLine(platform, program.empty() ? platform.system.ProgramFile() : program, out) + "\r\n";
+            auto stream = platform.files.Open(batch, bv::OpenMode::CreateAlways);
+            if (!stream || !stream->Write(line.data(), line.size()) || !stream->Close()) {
+                std::fprintf(stderr, "param-file: %s konnte nicht geschrieben werden\n", ToTerminal(batch).c_str());
+                return 1;
+            }
+            std::printf("%s\n", ToTerminal(batch).c_str());
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "param-file: %s\n", ToTerminal(e.what()).c_str());
         return 1;
