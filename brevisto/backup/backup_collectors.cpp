@@ -339,7 +339,7 @@ void BackupRun::SaveMailFolders() {
             }
         }
         ProcessMessages();
-        if (AddFiles() < 1 && !skippedUnchanged_) {
+        if (AddFiles() < 1 && !skippedUnchanged_ && !cancelled_) {
             ShowMsgBox(p_.prompter,
                        "Die Datendateien konnten nicht gesichert werden, da vermutlich auf dem Datenträger für die "
                        "temporären Daten zuwenig Speicherplatz verfügbar ist.\r\n\r\nEs wäre daher notwendig, dass "

@@ -14,6 +14,8 @@
 namespace bv {
 
 namespace {
+
+const char kUserCancelStatus[] = "Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *";
 const char kCaption[] = "Brevisto";
 const char kSkippedLine[] =
     "Sicherung der Datei wurde übersprungen, da sie keine Änderung gegenüber dem letzten Backup aufweist.";
@@ -361,6 +363,9 @@ BackupOutcome BackupRun::Execute() {
             if (!runOk_) {
                 SetStatus("Backup war NICHT erfolgreich!", StatusColor::Red);
                 play(sounds + "saveerror.wav");
+            } else {
+                // The archive's last write after the cancel changed the line; the cancel must show.
+                SetStatus(kUserCancelStatus);
             }
         } else {
             SetStatus("Backup der Daten abgebrochen!", StatusColor::Red);
@@ -396,7 +401,7 @@ bool BackupRun::CancelBtnClick() {
     writer_->AbortOperation();
     view_.SetTotalProgress(0);
     for (int g = 0; g < kBackupGroupCount; ++g) view_.SetIcon(static_cast<BackupGroup>(g), StatusIcon::Cleared);
-    SetStatus("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *");
+    SetStatus(kUserCancelStatus);
     AppendReport("");
     AppendReport("* ABBRUCH DES BACKUPS DURCH NUTZER! *");
     writer_->FilesList().clear();

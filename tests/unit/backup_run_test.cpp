@@ -349,6 +349,7 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
     int cancelled = 0;
     for (int cancelAt = 1; cancelAt <= pumpPoints; cancelAt += 5) {
         test::RecordingView v;
+        tp.prompter().messages.clear();
         BackupRun run(tp.platform(), v, Options(0, "Nacht"));
         int calls = 0;
         bool asked = false;
@@ -374,6 +375,12 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
                       std::string::npos)
                 << cancelAt;
             EXPECT_TRUE(FileExists(tp.files(), backups + "Nacht.log")) << cancelAt;
+            // A cancel is no failure of a step: no error box, and the line says what happened.
+            for (const auto& message : tp.prompter().messages)
+                EXPECT_EQ(message.text.find("Speicherplatz"), std::string::npos) << cancelAt;
+            const bool cancelShown = outcome.statusText.rfind("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *", 0) == 0 ||
+                                     outcome.statusText.rfind("Backup der Daten abgebrochen!", 0) == 0;
+            EXPECT_TRUE(cancelShown) << outcome.statusText << " at " << cancelAt;
         }
         // Whatever is on disk is a complete archive: only finished ones replace others.
         if (FileExists(tp.files(), backups + "Nacht.bvq")) {
