@@ -353,7 +353,9 @@ void BackupRun::SaveMailFolders() {
         }
     }
     writer_->FilesList().clear();
-    if (skippedUnchanged_) view_.SetIcon(group, StatusIcon::Unchanged);
+    // After a cancel the folders are not known to be saved: the icon stays cleared.
+    if (cancelled_) view_.SetIcon(group, StatusIcon::Cleared);
+    else if (skippedUnchanged_) view_.SetIcon(group, StatusIcon::Unchanged);
     else if (!failed) view_.SetIcon(group, saved ? StatusIcon::Saved : StatusIcon::Failed);
     view_.SetFileProgress(0);
     DeleteStagingFile(realNames);

@@ -381,6 +381,7 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
             const bool cancelShown = outcome.statusText.rfind("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *", 0) == 0 ||
                                      outcome.statusText.rfind("Backup der Daten abgebrochen!", 0) == 0;
             EXPECT_TRUE(cancelShown) << outcome.statusText << " at " << cancelAt;
+            EXPECT_NE(v.LastIcon(BackupGroup::MailFolders), StatusIcon::Saved) << cancelAt;
         }
         // Whatever is on disk is a complete archive: only finished ones replace others.
         if (FileExists(tp.files(), backups + "Nacht.bvq")) {
