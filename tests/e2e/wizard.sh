@@ -443,3 +443,39 @@ test_wizard_report_printing() {
   fi
   drive exists "$WIZ" || fail "the wizard closed"
 }
+
+test_wizard_password_question_dialog_and_notice() {
+  make_identity --mail-mb 1
+  use_backup_folder
+  reg_import <<EOF2
+[$SETTINGS_KEY]
+"askForPassword"=dword:00000001
+EOF2
+  open_wizard full
+  drive settext "$WIZ" "$BACKUP_NAME" "Verschluesselt"
+  next
+  wait_tree
+  next
+  next
+  expect_eq "$(drive answer Ja 8000)" $'Brevisto\nMöchten Sie die gesicherten Daten verschlüsseln?' "question"
+  local pw='title=Backup verschlüsseln'
+  drive wait "$pw" 5000 >/dev/null || fail "no password dialog"
+  drive settext "$pw" 'id=2600' 'Kennwort-2026'
+  drive settext "$pw" 'id=2601' 'Kennwort-2026'
+  screenshot password-dialog
+  drive press "$pw" OK
+  drive gone "$pw" 3000 || fail "the password dialog did not close"
+  # The accounts are chosen: the one-time notice about their passwords.
+  local notice='title=Hinweis'
+  drive wait "$notice" 5000 >/dev/null || fail "no notice"
+  expect_contains "$(drive text "$notice" 'id=2300')" "Notieren Sie sich die Passwörter der E-Mail-Konten" "notice"
+  screenshot notice-dialog
+  drive press "$notice" OK
+  drive gone "$notice" 3000 || fail "the notice did not close"
+  expect_page "Ende der Auswahl (4/6)"
+  drive click "$WIZ" "$FINISH"
+  wait_run_end 60
+  unzip -tq -P 'Kennwort-2026' "$BAK/Verschluesselt.bvq" >/dev/null || fail "the archive does not open with the password"
+  unzip -tq -P 'anders' "$BAK/Verschluesselt.bvq" >/dev/null 2>&1 && fail "the archive opens with another password"
+  return 0
+}
