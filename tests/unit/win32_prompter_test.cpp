@@ -120,6 +120,27 @@ TEST(Win32Prompter, PlainMessageUsesTheApplicationTitle) {
     EXPECT_FALSE(hasCancel);
 }
 
+TEST(Win32Prompter, TimedMessageBoxClosesItselfWithItsTimeOutAnswer) {
+    if (!HaveDisplay()) GTEST_SKIP() << "no display";
+    auto prompter = CreateWin32Prompter("Brevisto");
+    // Nobody answers: the box goes away after its time with the answer given for that.
+    const DWORD started = GetTickCount();
+    const int result = prompter->TimedMessageBox("Soll der Vorgang abgebrochen werden?", "Abbruch des Backups",
+                                                 MsgStyle::YesNo, 400, MsgResult::No);
+    EXPECT_EQ(MsgResult::No, result);
+    EXPECT_GE(GetTickCount() - started, 350u);
+    FoundDialog left;
+    EnumWindows(&FindOwnDialog, reinterpret_cast<LPARAM>(&left));
+    EXPECT_EQ(nullptr, left.window);
+
+    // Answered in time: the user's answer counts.
+    DialogDriver driver([](HWND dialog) { Press(dialog, IDYES); });
+    const int answered = prompter->TimedMessageBox("Jetzt?", "Frage", MsgStyle::YesNo, 60000, MsgResult::No);
+    driver.Join();
+    ASSERT_TRUE(driver.found());
+    EXPECT_EQ(MsgResult::Yes, answered);
+}
+
 // A visible window of the program, which must be disabled while a folder browser is open.
 class OtherWindow {
 public:
