@@ -110,3 +110,24 @@ test_about_box() {
   drive gone "title=Info" 3000 || drive press "title=Info" OK
   drive gone "title=Info" 3000 || fail "the about box did not close"
 }
+
+# F1 without the help file only beeps; with hilfe.chm beside the program the help window opens.
+test_help_with_and_without_the_help_file() {
+  start_brevisto
+  wait_main
+  drive key "$MAIN" F1
+  sleep 1
+  kill -0 "$BV_PID" 2>/dev/null || fail "the program ended on F1 without a help file"
+  drive exists 'title=Brevisto - Hilfe' 2>/dev/null && fail "a help window without a help file"
+  drive close "$MAIN"
+  wait_brevisto_exit 10 || fail "the program did not end"
+
+  [ -f "$E2E_BIN/hilfe.chm" ] || skip "hilfe.chm is not built (chmcmd missing)"
+  cp "$E2E_BIN/hilfe.chm" "$WINEPREFIX/drive_c/$PROGRAM_DIR/"
+  start_brevisto
+  wait_main
+  drive key "$MAIN" F1
+  drive wait 'title=Brevisto - Hilfe' 15000 >/dev/null || fail "no help window"
+  screenshot help-window
+  kill -0 "$BV_PID" 2>/dev/null || fail "the program ended"
+}

@@ -206,7 +206,7 @@ for f in brevisto.exe tools/e2e/bvdrive.exe tools/e2e/bvhook.dll tools/e2e/fake_
   [ -f "$BUILD/$f" ] || { echo "not built: $BUILD/$f" >&2; exit 1; }
   cp "$BUILD/$f" "$E2E_BIN/"
 done
-for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe; do
+for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe hilfe.chm; do
   if [ -f "$BUILD/$f" ]; then cp "$BUILD/$f" "$E2E_BIN/"; fi
 done
 # Only 64-bit Wine exists here: a 32-bit program would end at once with exit code 0.
