@@ -1,5 +1,7 @@
 #include "platform/win32/win32_functions.h"
 
+#include <vector>
+
 namespace bv::win32 {
 
 void* FindWindowsFunction(const char* module, const char* name) {
@@ -25,6 +27,19 @@ std::wstring AnsiToWide(const std::string& text) {
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
     return wide;
+}
+
+LPITEMIDLIST PathIdList(HWND owner, const std::string& path) {
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return nullptr;
+    std::wstring wide = AnsiToWide(path);
+    std::vector<wchar_t> name(wide.begin(), wide.end());
+    name.push_back(L'\0');
+    LPITEMIDLIST list = nullptr;
+    ULONG eaten = 0;
+    if (FAILED(desktop->ParseDisplayName(owner, nullptr, name.data(), &eaten, &list, nullptr))) list = nullptr;
+    desktop->Release();
+    return list;
 }
 
 }  // namespace bv::win32

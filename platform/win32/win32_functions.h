@@ -28,6 +28,10 @@ bool IsWine();
 // ANSI (system code page) <-> UTF-16 for the calls that only take wide strings.
 std::wstring AnsiToWide(const std::string& text);
 
+// The shell's item identifier list of a path, parsed by the desktop folder; null when the
+// path does not exist. Free it with CoTaskMemFree.
+LPITEMIDLIST PathIdList(HWND owner, const std::string& path);
+
 }  // namespace bv::win32
 
 #define GET_WINDOWS_FUNCTION(module, name) \

@@ -85,20 +85,6 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
     return 0;
 }
 
-// The root folder's item list from its path, parsed by the desktop folder.
-LPITEMIDLIST ParsePath(HWND owner, const std::string& path) {
-    IShellFolder* desktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return nullptr;
-    std::wstring wide = win32::AnsiToWide(path);
-    std::vector<wchar_t> name(wide.begin(), wide.end());
-    name.push_back(L'\0');
-    LPITEMIDLIST list = nullptr;
-    ULONG eaten = 0;
-    if (FAILED(desktop->ParseDisplayName(owner, nullptr, name.data(), &eaten, &list, nullptr))) list = nullptr;
-    desktop->Release();
-    return list;
-}
-
 bool IsFolder(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -180,7 +166,7 @@ public:
         if (!IsFolder(folder)) folder.clear();
         OleScope ole;
         HWND owner = GetActiveWindow();
-        LPITEMIDLIST rootList = root.empty() ? nullptr : ParsePath(owner, root);
+        LPITEMIDLIST rootList = root.empty() ? nullptr : win32::PathIdList(owner, root);
         char display[MAX_PATH] = {};
         BROWSEINFOA info = {};
         info.hwndOwner = owner;

@@ -33,20 +33,6 @@ const CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}
 const IID kShellLinkAInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-// The item identifier list of a path, parsed by the desktop folder; null if it does not exist.
-LPITEMIDLIST PathIdList(const std::string& path) {
-    IShellFolder* desktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return nullptr;
-    std::wstring wide = win32::AnsiToWide(path);
-    std::vector<wchar_t> name(wide.begin(), wide.end());
-    name.push_back(L'\0');
-    LPITEMIDLIST list = nullptr;
-    ULONG eaten = 0;
-    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name.data(), &eaten, &list, nullptr))) list = nullptr;
-    desktop->Release();
-    return list;
-}
-
 bool SaveShortcut(const ShortcutRequest& request) {
     IShellLinkA* link = nullptr;
     if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkAInterface,
@@ -56,7 +42,7 @@ bool SaveShortcut(const ShortcutRequest& request) {
     }
     bool ok = false;
     // The program as an item list; where the shell cannot parse the path, the path itself.
-    LPITEMIDLIST target = PathIdList(request.target);
+    LPITEMIDLIST target = win32::PathIdList(nullptr, request.target);
     HRESULT hr = target ? link->SetIDList(target) : link->SetPath(request.target.c_str());
     FreeIdList(target);
     if (SUCCEEDED(hr) && SUCCEEDED(link->SetArguments(request.arguments.c_str())) &&

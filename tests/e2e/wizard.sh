@@ -86,6 +86,15 @@ wait_tree() {
   fail "the folder tree was not read"
 }
 
+# The folder tree once it is read: "checked<TAB>depth<TAB>text" per node, logged.
+loaded_tree() {
+  wait_tree
+  local tree
+  tree=$(drive tree "$WIZ" "$TREE")
+  log "$(printf '%s\n' "$tree" | head -20)" >&2
+  printf '%s\n' "$tree"
+}
+
 # Waits for the end of the run: "&Report" on the Next button.
 wait_run_end() {  # [seconds]
   local i
@@ -115,10 +124,8 @@ test_wizard_full_backup_page_by_page() {
   screenshot wizard-1-identity
   next
   expect_page "Auswahl der Mailordner (2/6)"
-  wait_tree
   local tree
-  tree=$(drive tree "$WIZ" "$TREE")
-  log "$(printf '%s\n' "$tree" | head -20)"
+  tree=$(loaded_tree)
   expect_contains "$tree" $'\tGesendete Objekte' "tree"
   printf '%s\n' "$tree" | grep -q $'^0\t' && fail "a folder is unticked after loading"
   drive treeclick "$WIZ" "$TREE" "Gesendete Objekte"
@@ -363,10 +370,8 @@ test_wizard_tree_marks_missing_and_changed_folders() {
   open_wizard update
   next
   expect_page "Auswahl der Mailordner (2/6)"
-  wait_tree
   local tree
-  tree=$(drive tree "$WIZ" "$TREE")
-  log "$(printf '%s\n' "$tree" | head -20)"
+  tree=$(loaded_tree)
   printf '%s\n' "$tree" | grep -q $'\tFotos.*nicht vorhanden' || fail "the missing folder is not marked"
   expect_contains "$tree" "[aktualisiert]" "changed folders"
   screenshot wizard-2-mails-update-marks

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ansi.h"
+#include "tools/support/terminal_text.h"
 #include "tests/support/oe_identity.h"
 
 #ifdef _WIN32
@@ -42,22 +43,8 @@ const char kUsage[] =
 #endif
     ;
 
-// Arguments and output in the terminal's encoding; the generator works in ANSI.
-std::string FromArgument(const char* text) {
-#ifdef _WIN32
-    return text;
-#else
-    return bv::Utf8ToAnsi(text);
-#endif
-}
-
-std::string ToTerminal(const std::string& ansi) {
-#ifdef _WIN32
-    return bv::Cp1252ToCp850(ansi);  // the console's OEM code page
-#else
-    return bv::AnsiToUtf8(ansi);
-#endif
-}
+using bv::tools::FromArgument;
+using bv::tools::ToTerminal;
 
 void Line(const std::string& ansi) {
     std::printf("%s\n", ToTerminal(ansi).c_str());

@@ -9,6 +9,7 @@
 #include "brevisto/automation/automation_commands.h"
 #include "brevisto/automation/parameter_file.h"
 #include "platform/ansi.h"
+#include "tools/support/terminal_text.h"
 #include "platform/path.h"
 
 #ifdef _WIN32
@@ -36,22 +37,8 @@ const char kUsage[] =
 #endif
     ;
 
-// Arguments and output in the terminal's encoding; the program works in ANSI.
-std::string FromArgument(const char* text) {
-#ifdef _WIN32
-    return text;
-#else
-    return bv::Utf8ToAnsi(text);
-#endif
-}
-
-std::string ToTerminal(const std::string& ansi) {
-#ifdef _WIN32
-    return bv::Cp1252ToCp850(ansi);  // the console's OEM code page
-#else
-    return bv::AnsiToUtf8(ansi);
-#endif
-}
+using bv::tools::FromArgument;
+using bv::tools::ToTerminal;
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "param-file: %s\n", ToTerminal(problem).c_str());
