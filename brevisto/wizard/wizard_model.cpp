@@ -198,6 +198,7 @@ void WizardModel::IdentChangeChange() {
     const TIdentitaet* identity = SelectedIdentity();
     if (!identity) return;
     pageInit_ = true;
+    treeLoaded_ = false;
     view_.SetNextEnabled(nextEnabled_ = true);
     view_.SetFieldText(WizardField::BackupName, ProposedBackupName(backupKind_, identity->Username, nameStamp_));
     std::string key = identity->KeyName;
@@ -289,7 +290,9 @@ void WizardModel::NBPageChanged() {
             break;
         case wpMails:
             view_.SetNextCaption(kNextCaption);
-            if (pageInit_) PrepareMailsPage();
+            // A tree read for this identity keeps the user's ticks, also after a step back
+            // from this page.
+            if (pageInit_ && !treeLoaded_) PrepareMailsPage();
             break;
         case wpOthers:
             view_.SetNextCaption(kNextCaption);
@@ -322,6 +325,7 @@ void WizardModel::PrepareMailsPage() {
     view_.EndTreeLoad(tree_);
     view_.SetBusyCursor(false);
     AllFilesBtnClick();
+    treeLoaded_ = loaded;
     // Without the folder index there is nothing to choose from.
     if (!loaded) view_.SetNextEnabled(nextEnabled_ = false);
 }

@@ -192,6 +192,7 @@ private:
     std::string nameStamp_;
     WizardPage page_ = wpIdentity;
     bool pageInit_ = true;
+    bool treeLoaded_ = false;  // for the chosen identity
     bool passwordUnreadable_ = false;
     int selectionCount_ = 0;
     bool nextEnabled_ = false;

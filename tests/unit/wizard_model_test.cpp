@@ -475,8 +475,13 @@ TEST_F(WizardPages, TheFolderTreeLoadsOncePerIdentityChoice) {
     ASSERT_GT(folders, 0);
     EXPECT_EQ(view.folderCountText, FolderCountText(folders, folders));
 
-    // The user's choice in the tree survives a walk back and forth.
+    // The user's choice in the tree survives a walk back and forth, also one that turns
+    // back before the next page.
     wizard->NoFilesBtnClick();
+    EXPECT_EQ(view.folderCountText, FolderCountText(0, folders));
+    wizard->BackBtnClick();
+    Next(wpMails);
+    EXPECT_EQ(view.treeLoadsBegun, 1);
     EXPECT_EQ(view.folderCountText, FolderCountText(0, folders));
     Next(wpOthers);
     EXPECT_EQ(view.mailCountText, FolderCountText(0, folders));
