@@ -484,3 +484,31 @@ EOF2
   unzip -tq -P 'anders' "$BAK/Verschluesselt.bvq" >/dev/null 2>&1 && fail "the archive opens with another password"
   return 0
 }
+
+test_unattended_run_minimizes_the_program() {
+  make_identity --mail-mb 40
+  use_backup_folder
+  write_parameter_file --all
+  reg_import <<EOF2
+[$SETTINGS_KEY]
+"Minimize"=dword:00000001
+"Compression"=dword:00000009
+EOF2
+  start_brevisto 'C:\e2e\Nacht.BVT'
+  # The main window goes to the task bar and takes the wizard with it.
+  local i top=
+  for ((i = 0; i < 100; i++)); do
+    top=$(drive top 2>/dev/null | grep 'visible=1' || true)
+    case "$top" in *"iconic=1 class=TStartDlg"*) break ;; esac
+    sleep 0.1
+  done
+  case "$top" in *"iconic=1 class=TStartDlg"*) ;; *) fail "the program was not minimized: $top" ;; esac
+  screenshot unattended-minimized
+  drive exists "$WIZ_FULL" 2>/dev/null && fail "the wizard stayed on the screen"
+  # Restored from the task bar, the wizard is back, still working.
+  drive restore "$MAIN"
+  drive wait "$WIZ_FULL" 5000 >/dev/null || fail "the wizard did not come back with the main window"
+  screenshot unattended-restored
+  wait_brevisto_exit 120 || fail "the unattended run did not end"
+  expect_eq "$BV_EXIT" 0 "exit code"
+}

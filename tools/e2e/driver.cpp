@@ -840,6 +840,7 @@ void Usage() {
         "  msgbox [ms]                 wait for a message box, print caption and text\n"
         "  answer BUTTON [ms] [TEXT]   wait for a message box, print it, check TEXT is in it, press BUTTON\n"
         "  press WIN BUTTON            press a visible button by its text\n"
+        "  restore WIN                 restore a minimized window as the task bar does\n"
         "  close WIN                   post WM_CLOSE\n"
         "  pid WIN                     print the process id of the window\n"
         "  waitexit PID [ms]           wait for a process to end, print its exit code\n"
@@ -863,7 +864,8 @@ void Run(const std::vector<std::string>& a) {
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
             char line[128];
-            snprintf(line, sizeof line, "%s pid=%lu visible=%d class=", Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0);
+            snprintf(line, sizeof line, "%s pid=%lu visible=%d iconic=%d class=", Hex(w).c_str(), pid,
+                     IsWindowVisible(w) ? 1 : 0, IsIconic(w) ? 1 : 0);
             Print(line + ClassOf(w) + " title=" + TextOf(w));
         }
     } else if (cmd == "wait") {
@@ -899,6 +901,11 @@ void Run(const std::vector<std::string>& a) {
     } else if (cmd == "treeclick") {
         Need(a, 4);
         ClickTreeCheckBox(FindControl(Top(a[1]), a[2]), a[3]);
+    } else if (cmd == "restore") {
+        Need(a, 2);
+        // As the task bar does it; a window that owns a modal dialog is disabled and would
+        // ignore a posted SC_RESTORE.
+        ShowWindowAsync(Top(a[1]), SW_RESTORE);
     } else if (cmd == "press") {
         Need(a, 3);
         HWND top = Top(a[1]);

@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <vector>
+
 #include "brevisto/shell/product.h"
 #include "brevisto/shell/ui/about_dlg.h"
 #include "brevisto/shell/ui/notice_dlg.h"
@@ -227,6 +229,9 @@ INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_HELP:
             model_.ExecuteMenuCommand(MenuCommand::Help);
             return TRUE;
+        case WM_SIZE:
+            if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) ShowWindowsHiddenWithThis();
+            return FALSE;
         case WM_CLOSE:
             DestroyWindow(hwnd_);
             return TRUE;
@@ -236,6 +241,26 @@ INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         default:
             return FALSE;
+    }
+}
+
+// The wizard hides itself when it minimizes the program; it comes back with this window.
+void TStartDlg::ShowWindowsHiddenWithThis() {
+    struct Search {
+        HWND owner;
+        std::vector<HWND> found;
+    } search{hwnd_, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (GetWindow(window, GW_OWNER) == s->owner && GetPropA(window, kHiddenWithOwner)) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    for (HWND window : search.found) {
+        RemovePropA(window, kHiddenWithOwner);
+        ShowWindow(window, SW_SHOW);
     }
 }
 

@@ -42,6 +42,7 @@ protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void ShowWindowsHiddenWithThis();
     void OnInit();
     void BuildMenu();
     void OnCommand(int id);

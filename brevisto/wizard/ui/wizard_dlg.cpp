@@ -38,6 +38,7 @@ const char* const kBackupGroupLabels[kBackupGroupCount] = {
 constexpr int kWizardWidth = 520;
 constexpr int kWizardHeight = 471;
 constexpr UINT_PTR kUnattendedTimer = 1;
+constexpr UINT_PTR kMinimizeTimer = 2;
 // Posted to the wizard: show it first, then run FormShow (which may start a backup).
 constexpr UINT WM_FORM_SHOW = WM_APP + 1;
 // Posted after a click or key in the folder tree, to read a check box the view toggled.
@@ -549,10 +550,15 @@ void TWizardDlg::Command(int id, int code) {
 // owns, and restoring it brings the wizard back.
 void TWizardDlg::MinimizeApplication() {
     HWND owner = GetWindow(hwnd_, GW_OWNER);
-    if (owner)
-        ShowWindow(owner, SW_MINIMIZE);
-    else
+    if (!owner) {
         ShowWindow(hwnd_, SW_MINIMIZE);
+        return;
+    }
+    // Hidden by hand: not every system hides owned windows with their owner. The main
+    // window shows the wizard again when it is restored.
+    SetPropA(hwnd_, kHiddenWithOwner, reinterpret_cast<HANDLE>(1));
+    ShowWindow(hwnd_, SW_HIDE);
+    ShowWindow(owner, SW_MINIMIZE);
 }
 
 INT_PTR TWizardDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -574,10 +580,16 @@ INT_PTR TWizardDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case WM_TIMER:
             if (wParam == kUnattendedTimer) model_.TimerTimer();
+            if (wParam == kMinimizeTimer) {
+                KillTimer(hwnd_, kMinimizeTimer);
+                MinimizeApplication();
+            }
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-                MinimizeApplication();
+                // The dialog box's loop shows its dialog once its queue first runs empty; a
+                // timer message comes only after that, so the hidden wizard stays hidden.
+                SetTimer(hwnd_, kMinimizeTimer, 10, nullptr);
                 SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, 0);
                 return TRUE;
             }

@@ -11,6 +11,10 @@ struct Platform;
 
 namespace bv::ui {
 
+// The window property of a wizard hidden while the program is minimized; the main window
+// shows such windows again when it is restored.
+constexpr char kHiddenWithOwner[] = "BrevistoHiddenWithOwner";
+
 // Shows the wizard for one backup (`backupKind` 0 full, 1 update) and returns how it ended.
 // `paramFile` is the parameter file of an unattended run.
 WizardResult RunWizardDialog(HWND owner, Platform& platform, int backupKind, bool autoRun,
