@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ansi.h"
 #include "platform/path.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
@@ -192,6 +193,74 @@ TEST(Win32Functions, RunTimeLookupFindsPresentAndMissingFunctions) {
     EXPECT_TRUE(present("C:\\", &a, &t, &f));
     EXPECT_EQ(nullptr, win32::FindWindowsFunction("kernel32.dll", "BrevistoNoSuchFunction"));
     EXPECT_EQ(nullptr, win32::FindWindowsFunction("brevisto-no-such.dll", "GetVersion"));
+}
+
+// Reads a shortcut back through the shell's own link object.
+struct ReadShortcut {
+    bool ok = false;
+    std::string path, arguments, workingFolder, description, iconPath;
+    int iconIndex = -1;
+};
+
+ReadShortcut ReadLink(const std::string& linkPath) {
+    const CLSID shellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const IID shellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const IID persistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    ReadShortcut out;
+    HRESULT init = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(shellLink, nullptr, CLSCTX_INPROC_SERVER, shellLinkA,
+                                   reinterpret_cast<void**>(&link))) && link) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(persistFile, reinterpret_cast<void**>(&file))) && file) {
+            if (SUCCEEDED(file->Load(win32::AnsiToWide(linkPath).c_str(), STGM_READ))) {
+                char buffer[MAX_PATH * 2] = {};
+                link->GetPath(buffer, sizeof buffer, nullptr, 0);
+                out.path = buffer;
+                link->GetArguments(buffer, sizeof buffer);
+                out.arguments = buffer;
+                link->GetWorkingDirectory(buffer, sizeof buffer);
+                out.workingFolder = buffer;
+                link->GetDescription(buffer, sizeof buffer);
+                out.description = buffer;
+                link->GetIconLocation(buffer, sizeof buffer, &out.iconIndex);
+                out.iconPath = buffer;
+                out.ok = true;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return out;
+}
+
+TEST_F(Win32SystemTest, ShortcutToTheProgramCarriesItsArguments) {
+    const std::string program = system.ProgramFile();
+    const std::string link = tp.TempDir() + "Nächtliche Sicherung.lnk";
+    ShortcutRequest request;
+    request.target = program;
+    request.arguments = "\"" + tp.TempDir() + "Nächtliche Sicherung.BVT\"";
+    request.workingFolder = ExcludeTrailingBackslash(ExtractFilePath(program));
+    request.description = "Brevisto";
+    request.iconPath = program;
+    request.iconIndex = 0;
+    request.linkPath = link;
+    ASSERT_TRUE(shell.CreateShortcut(request));
+    ASSERT_TRUE(FileExists(tp.files(), link));
+
+    const ReadShortcut read = ReadLink(link);
+    ASSERT_TRUE(read.ok);
+    EXPECT_TRUE(SameText(read.path, program)) << read.path;
+    EXPECT_EQ(request.arguments, read.arguments);
+    EXPECT_TRUE(SameText(read.workingFolder, request.workingFolder)) << read.workingFolder;
+    EXPECT_EQ("Brevisto", read.description);
+    EXPECT_TRUE(SameText(read.iconPath, program)) << read.iconPath;
+    EXPECT_EQ(0, read.iconIndex);
+
+    // A folder that does not exist takes no shortcut.
+    request.linkPath = tp.TempDir() + "fehlt\\Sicherung.lnk";
+    EXPECT_FALSE(shell.CreateShortcut(request));
 }
 
 }  // namespace
