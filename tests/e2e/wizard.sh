@@ -312,7 +312,8 @@ test_unattended_run_from_parameter_file_with_password() {
 test_unattended_run_from_batch_file() {
   make_identity --mail-mb 1
   use_backup_folder
-  write_parameter_file --all --batch 'C:\e2e\Nacht.bat' --program 'C:\Programme\Brevisto\brevisto.exe'
+  write_parameter_file --all --password 'Batch-Kennwort' --batch 'C:\e2e\Nacht.bat' \
+    --program 'C:\Programme\Brevisto\brevisto.exe'
   local line
   line=$(tr -d '\r' <"$WINEPREFIX/drive_c/e2e/Nacht.bat")
   log "Nacht.bat: $line"
@@ -327,7 +328,10 @@ test_unattended_run_from_batch_file() {
     sleep 0.1
   done
   expect_eq "$rc" 0 "exit code of the batch file"
-  find "$BAK" -name 'Hauptidentität_*.bvq' | grep -q . || fail "no archive: $(ls "$BAK")"
+  local archive
+  archive=$(find "$BAK" -name 'Hauptidentität_*.bvq' -print -quit)
+  [ -n "$archive" ] || fail "no archive: $(ls "$BAK")"
+  unzip -tq -P 'Batch-Kennwort' "$archive" >/dev/null || fail "unzip -P does not test the archive good"
   expect_eq "$(log_status)" "OK" "log"
 }
 

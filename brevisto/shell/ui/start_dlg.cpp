@@ -244,20 +244,26 @@ INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     }
 }
 
+namespace {
+
+struct HiddenWithOwner {
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectHiddenWithOwner(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<HiddenWithOwner*>(param);
+    if (GetWindow(window, GW_OWNER) == search->owner && GetPropA(window, kHiddenWithOwner))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 // The wizard hides itself when it minimizes the program; it comes back with this window.
 void TStartDlg::ShowWindowsHiddenWithThis() {
-    struct Search {
-        HWND owner;
-        std::vector<HWND> found;
-    } search{hwnd_, {}};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (GetWindow(window, GW_OWNER) == s->owner && GetPropA(window, kHiddenWithOwner)) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    HiddenWithOwner search{hwnd_, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &CollectHiddenWithOwner, reinterpret_cast<LPARAM>(&search));
     for (HWND window : search.found) {
         RemovePropA(window, kHiddenWithOwner);
         ShowWindow(window, SW_SHOW);
