@@ -402,7 +402,12 @@ EOF2
   expect_page "Ende der Auswahl (4/6)"
   drive click "$WIZ" "$FINISH"
   expect_page "Backup der Daten (5/6)"
-  sleep 1
+  # Cancel asks only while the archive is written: wait for the mail folders.
+  local i
+  for ((i = 0; i < 200; i++)); do
+    case "$(drive text "$WIZ" "$STATUS" 2>/dev/null)" in "Sichere: "*.dbx*) break ;; esac
+    sleep 0.05
+  done
   drive click "$WIZ" "$CANCEL"
   local out
   out=$(drive answer Ja 10000) || fail "no cancel question"
