@@ -495,7 +495,7 @@ EOF2
 }
 
 test_unattended_run_minimizes_the_program() {
-  make_identity --mail-mb 40
+  make_identity --mail-mb 80
   use_backup_folder
   write_parameter_file --all
   reg_import <<EOF2
