@@ -19,14 +19,6 @@ static_assert(kOeOptionCount + 1 == kSaveOptionCount, "every check box has its k
 
 std::string Key(const char* prefix, int number) { return prefix + std::to_string(number); }
 
-// The identity's key name without the backslashes around it.
-std::string BareKeyName(const std::string& keyName) {
-    size_t first = keyName.find_first_not_of('\\');
-    if (first == std::string::npos) return std::string();
-    size_t last = keyName.find_last_not_of('\\');
-    return keyName.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 std::string ParameterFilePath(Platform& platform, const std::string& backupFolder,
@@ -129,7 +121,7 @@ ParameterFile ReadParameterFile(Platform& platform, const std::string& path) {
     ini.SetSection("AllFolders");
     result.allFolders = ini.ReadFlag("ALL");
     const std::string& store = result.identity.StoreRoot;
-    MarkChangedMailFiles(platform, store, BareKeyName(result.identity.KeyName));
+    MarkChangedMailFiles(platform, store, result.identity.KeyName);
 
     if (!result.allFolders) {
         std::vector<std::string> keys;

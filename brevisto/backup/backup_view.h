@@ -7,21 +7,38 @@ namespace bv {
 
 // The data groups of a run, each with a status icon and a label on the page.
 enum class BackupGroup {
-    Prefs,         // "Programmeinstellungen"
-    AddressBook,   // "Adressbuch mit Kontaktinformationen"
-    Accounts,      // "E-Mail-Konten, News-Konten, Dienste"
-    Rules,         // "Filter und Regeln"
-    Signatures,    // "Signaturen"
-    Stationery,    // "Dateien für Briefpapiere"
-    Dictionaries,  // "Benutzerwörterbücher"
-    IEZones,       // "Internet Explorer Sicherheitszonen"
-    Cookies,       // "Cookie-Einstellungen"
-    IEFavorites,   // "Internet Explorer Favoriten"
-    Firefox,       // "Mozilla Firefox Favoriten (Lesezeichen)"
-    Opera,         // "Opera Favoriten, Adressen, Notizen, Widgets"
-    MailFolders,   // "Mailordner"
+    Prefs,
+    AddressBook,
+    Accounts,
+    Rules,
+    Signatures,
+    Stationery,
+    Dictionaries,
+    IEZones,
+    Cookies,
+    IEFavorites,
+    Firefox,
+    Opera,
+    MailFolders,
 };
 constexpr int kBackupGroupCount = 13;
+
+// The groups' labels on the page "Backup", in the order of BackupGroup.
+inline constexpr const char* kBackupGroupLabels[kBackupGroupCount] = {
+    "Programmeinstellungen",
+    "Adressbuch mit Kontaktinformationen",
+    "E-Mail-Konten, News-Konten, Dienste",
+    "Filter und Regeln",
+    "Signaturen",
+    "Dateien für Briefpapiere",
+    "Benutzerwörterbücher",
+    "Internet Explorer Sicherheitszonen",
+    "Cookie-Einstellungen",
+    "Internet Explorer Favoriten",
+    "Mozilla Firefox Favoriten (Lesezeichen)",
+    "Opera Favoriten, Adressen, Notizen, Widgets",
+    "Mailordner",
+};
 
 // Images of the status icons.
 namespace StatusIcon {

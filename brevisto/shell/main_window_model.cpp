@@ -30,9 +30,7 @@ const char* const kRegisterExtensionQuestion =
 MainWindowModel::MainWindowModel(Platform& platform, MainWindowView& view)
     : p_(platform),
       view_(view),
-      unattendedPrompter_(platform.prompter, nullptr),
-      unattendedPlatform_{platform.registry, platform.files, platform.shell,
-                          platform.system,   unattendedPrompter_, platform.pump} {}
+      unattended_(platform, nullptr) {}
 
 void MainWindowModel::CloseMainWindow() {
     closed_ = true;
@@ -69,7 +67,7 @@ void MainWindowModel::Create(const std::vector<std::string>& args) {
 }
 
 bool MainWindowModel::BackupMayStart() {
-    Platform& p = AutoRun ? unattendedPlatform_ : p_;
+    Platform& p = AutoRun ? unattended_.platform() : p_;
     const int windows = GetWindowsVersion(p.system, p.prompter);
     if (windows == wvVista || windows == wv7) {
         if (ShowMsgBox(p.prompter, kWindowsMailRefusalText, kMessageCaption, mkInformation, bsYesNo) ==

@@ -91,8 +91,7 @@ private:
 
     Platform& p_;
     MainWindowView& view_;
-    UnattendedPrompter unattendedPrompter_;
-    Platform unattendedPlatform_;
+    UnattendedPlatform unattended_;
     bool closed_ = false;
 };
 

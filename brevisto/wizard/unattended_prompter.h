@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/prompter.h"
 
 namespace bv {
@@ -27,6 +28,22 @@ public:
 private:
     Prompter& inner_;
     Note note_;
+};
+
+// The platform of an unattended run: the same system, with questions that never wait.
+class UnattendedPlatform {
+public:
+    UnattendedPlatform(Platform& base, UnattendedPrompter::Note note)
+        : prompter_(base.prompter, std::move(note)),
+          platform_{base.registry, base.files, base.shell, base.system, prompter_, base.pump} {}
+    UnattendedPlatform(const UnattendedPlatform&) = delete;
+    UnattendedPlatform& operator=(const UnattendedPlatform&) = delete;
+
+    Platform& platform() { return platform_; }
+
+private:
+    UnattendedPrompter prompter_;
+    Platform platform_;
 };
 
 // What a box that closes by itself counts as: Cancel, No or OK (Abort for abort/retry/ignore).

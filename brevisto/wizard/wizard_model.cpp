@@ -6,6 +6,7 @@
 #include "brevisto/automation/parameter_file.h"
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_log.h"
+#include "brevisto/regfile/text_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/shell/folder_check.h"
 #include "brevisto/shell/product.h"
@@ -51,13 +52,6 @@ const char kReportCaption[] = "&Report";
 const char kCloseCaption[] = "&Beenden";
 const char kFolderBrowseTitle[] = "Wählen Sie den Ordner oder Laufwerk, in dem das Backup gespeichert werden soll.";
 constexpr FileTime kOneSecond = 10000000;  // in 100 ns
-
-std::string Trim(const std::string& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-    return text.substr(first, last - first);
-}
 
 std::string Formatted(const char* format, const std::string& value) {
     std::vector<char> buffer(std::string(format).size() + value.size() + 1);
@@ -106,12 +100,8 @@ int64_t EstimatedBackupSize(uint64_t mailSize, int compression) {
 
 WizardModel::WizardModel(Platform& platform, WizardView& view, int backupKind, bool autoRun,
                          const std::string& paramFile)
-    : outer_(platform),
-      unattendedPrompter_(platform.prompter, [this](const std::string& text) { NoteUnattended(text); }),
-      p_{platform.registry, platform.files,
-         platform.shell,    platform.system,
-         autoRun ? static_cast<Prompter&>(unattendedPrompter_) : platform.prompter,
-         platform.pump},
+    : unattended_(platform, [this](const std::string& text) { NoteUnattended(text); }),
+      p_(autoRun ? unattended_.platform() : platform),
       view_(view),
       backupKind_(backupKind == 1 ? 1 : 0),
       autoRun_(autoRun),
@@ -201,10 +191,9 @@ void WizardModel::IdentChangeChange() {
     treeLoaded_ = false;
     view_.SetNextEnabled(nextEnabled_ = true);
     view_.SetFieldText(WizardField::BackupName, ProposedBackupName(backupKind_, identity->Username, nameStamp_));
-    std::string key = identity->KeyName;
-    if (key.size() >= 2) key = key.substr(1, key.size() - 2);
-    view_.SetIdentityKeyText(key);
-    if (backupKind_ == 1 && BackupHistory(p_.registry, identity->KeyName).Counter() == -1) {
+    const BackupHistory history(p_.registry, identity->KeyName);
+    view_.SetIdentityKeyText(history.IdentityKey());
+    if (backupKind_ == 1 && history.Counter() == -1) {
         ShowMsgBox(p_.prompter, kNoFullBackupText, kCaption, mkError, bsOk);
         view_.SetNextEnabled(nextEnabled_ = false);
         if (autoRun_) FailUnattended(kNoFullBackupText);
@@ -212,7 +201,7 @@ void WizardModel::IdentChangeChange() {
 }
 
 bool WizardModel::CheckFirstPage() {
-    if (Trim(view_.FieldText(WizardField::BackupFolder)).empty()) {
+    if (TrimBlanks(view_.FieldText(WizardField::BackupFolder)).empty()) {
         ShowMsgBox(p_.prompter, kEmptyFolderText, kCaption, mkError, bsOk);
         view_.FocusField(WizardField::BackupFolder);
         return false;
@@ -248,7 +237,7 @@ bool WizardModel::CheckFirstPage() {
         view_.FocusField(WizardField::BackupName);
         return false;
     }
-    auto probe = ExtractFileName(name) == name && !Trim(typed).empty()
+    auto probe = ExtractFileName(name) == name && !TrimBlanks(typed).empty()
                      ? p_.files.Open(path, OpenMode::CreateNew)
                      : nullptr;
     if (!probe) {

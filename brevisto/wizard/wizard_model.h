@@ -181,9 +181,8 @@ private:
     void FailUnattended(const std::string& reason);
     const TIdentitaet* SelectedIdentity();
 
-    Platform& outer_;
-    UnattendedPrompter unattendedPrompter_;
-    Platform p_;
+    UnattendedPlatform unattended_;
+    Platform& p_;  // the unattended platform in an unattended run
     WizardView& view_;
     int backupKind_;
     bool autoRun_;

@@ -317,6 +317,19 @@ LRESULT Send(HWND window, UINT message, WPARAM w, LPARAM l) {
     return static_cast<LRESULT>(result);
 }
 
+// The text of an item of a common control: `item` (with its mask and index set) goes into
+// the target's memory with a text buffer behind it, `message` fills it.
+template <typename Item>
+std::string RemoteItemText(Remote& mem, HWND control, UINT message, WPARAM wParam, Item item) {
+    item.pszText = mem.at(sizeof(Item));
+    item.cchTextMax = 500;
+    char zero[512] = {};
+    mem.Write(sizeof(Item), zero, sizeof zero);
+    mem.Write(0, &item, sizeof item);
+    Send(control, message, wParam, reinterpret_cast<LPARAM>(mem.at(0)));
+    return mem.ReadText(sizeof(Item), 500);
+}
+
 // ---------------------------------------------------------------- tree views
 
 // The items of a tree view in display order (depth first), with their depth.
@@ -347,13 +360,7 @@ std::string TreeItemText(Remote& mem, HWND tree, HTREEITEM handle) {
     TVITEMA item = {};
     item.mask = TVIF_TEXT | TVIF_HANDLE;
     item.hItem = handle;
-    item.pszText = mem.at(sizeof(TVITEMA));
-    item.cchTextMax = 500;
-    char zero[512] = {};
-    mem.Write(sizeof(TVITEMA), zero, sizeof zero);
-    mem.Write(0, &item, sizeof item);
-    Send(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(mem.at(0)));
-    return mem.ReadText(sizeof(TVITEMA), 500);
+    return RemoteItemText(mem, tree, TVM_GETITEMA, 0, item);
 }
 
 // One line per item: check state (0/1), depth and text, tab-separated.
@@ -405,13 +412,7 @@ std::vector<std::string> TabItems(HWND tab) {
     for (int i = 0; i < count; ++i) {
         TCITEMA item = {};
         item.mask = TCIF_TEXT;
-        item.pszText = mem.at(sizeof(TCITEMA));
-        item.cchTextMax = 500;
-        char zero[512] = {};
-        mem.Write(sizeof(TCITEMA), zero, sizeof zero);
-        mem.Write(0, &item, sizeof item);
-        Send(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(mem.at(0)));
-        items.push_back(mem.ReadText(sizeof(TCITEMA), 500));
+        items.push_back(RemoteItemText(mem, tab, TCM_GETITEMA, static_cast<WPARAM>(i), item));
     }
     return items;
 }
@@ -419,13 +420,7 @@ std::vector<std::string> TabItems(HWND tab) {
 std::string ListViewText(Remote& mem, HWND list, int row, int column) {
     LVITEMA item = {};
     item.iSubItem = column;
-    item.pszText = mem.at(sizeof(LVITEMA));
-    item.cchTextMax = 500;
-    char zero[512] = {};
-    mem.Write(sizeof(LVITEMA), zero, sizeof zero);
-    mem.Write(0, &item, sizeof item);
-    Send(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(mem.at(0)));
-    return mem.ReadText(sizeof(LVITEMA), 500);
+    return RemoteItemText(mem, list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), item);
 }
 
 // One line per item; list-view rows are their columns joined by tabs.

@@ -13,30 +13,17 @@ namespace {
 
 const int kPageTemplates[5] = {IDD_PREF_ORDNER, IDD_PREF_BACKUPS, IDD_PREF_FENSTER, IDD_PREF_OE, IDD_PREF_DIVERSES};
 
-class TPrefDlg;
-
-// A page hands everything to the dialog; it only paints itself white.
-class PrefPage : public Dialog {
-public:
-    explicit PrefPage(TPrefDlg& owner) : owner_(owner) {}
-
-protected:
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    TPrefDlg& owner_;
-};
-
 class TPrefDlg : public Dialog {
 public:
     TPrefDlg(Platform& platform, PrefTab tab) : p_(platform), model_(platform), tab_(tab) {}
     const PreferencesValues& Values() const { return model_.Values(); }
-    INT_PTR PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The pages hand their controls' messages here and are painted white.
+    INT_PTR PageMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInit();
     void ShowPage(int index);
     HWND Item(int id) const;
@@ -51,28 +38,9 @@ private:
     Platform& p_;
     PreferencesModel model_;
     PrefTab tab_;
-    std::array<std::unique_ptr<PrefPage>, 5> pages_;
+    std::array<std::unique_ptr<ChildPage>, 5> pages_;
     bool busy_ = false;  // a folder check or number filter is running
 };
-
-INT_PTR PrefPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            for (int id = IDC_TITLE_FIRST; id <= IDC_TITLE_LAST; ++id) MakeBold(hwnd_, id);
-            return FALSE;
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-        case WM_CTLCOLORSTATIC:
-            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-        case WM_COMMAND:
-        case WM_HSCROLL:
-        case WM_NOTIFY:
-            return owner_.PageMessage(hwnd_, message, wParam, lParam);
-        default:
-            return FALSE;
-    }
-}
 
 HWND TPrefDlg::Item(int id) const {
     for (const auto& page : pages_)
@@ -82,10 +50,7 @@ HWND TPrefDlg::Item(int id) const {
 }
 
 void TPrefDlg::OnInit() {
-    HWND owner = GetWindow(hwnd_, GW_OWNER);
-    char ownerClass[32] = {};
-    if (owner && GetClassNameA(owner, ownerClass, sizeof ownerClass) && lstrcmpA(ownerClass, "TStartDlg") == 0)
-        ApplySpecialEditionLayout(owner);
+    ApplySpecialEditionLayoutToOwner(hwnd_);
     SetWindowTextA(hwnd_, kPreferencesCaption);
 
     HWND tabs = GetDlgItem(hwnd_, IDC_TABS);
@@ -101,8 +66,10 @@ void TPrefDlg::OnInit() {
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
     SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (int i = 0; i < 5; ++i) {
-        pages_[i] = std::make_unique<PrefPage>(*this);
+        pages_[i] = std::make_unique<ChildPage>(
+            [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return PageMessage(message, wParam, lParam); });
         HWND page = pages_[i]->CreateModeless(hwnd_, kPageTemplates[i]);
+        for (int id = IDC_TITLE_FIRST; id <= IDC_TITLE_LAST; ++id) MakeBold(page, id);
         SetWindowPos(page, tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOACTIVATE);
     }
@@ -268,12 +235,19 @@ void TPrefDlg::Command(int id, int code) {
     }
 }
 
-INT_PTR TPrefDlg::PageMessage(HWND, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND) {
-        Command(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
+INT_PTR TPrefDlg::PageMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_COMMAND:
+            Command(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        case WM_CTLCOLORSTATIC:
+            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        default:
+            return FALSE;
     }
-    return FALSE;
 }
 
 INT_PTR TPrefDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -85,6 +85,13 @@ void ApplySpecialEditionLayout(HWND mainWindow) {
     SetWindowTextA(restoreLabel, text.c_str());
 }
 
+void ApplySpecialEditionLayoutToOwner(HWND dialog) {
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    char ownerClass[32] = {};
+    if (owner && GetClassNameA(owner, ownerClass, sizeof ownerClass) && lstrcmpA(ownerClass, "TStartDlg") == 0)
+        ApplySpecialEditionLayout(owner);
+}
+
 TStartDlg::TStartDlg(Platform& platform) : p_(platform), model_(platform, *this) {}
 
 TStartDlg::~TStartDlg() {

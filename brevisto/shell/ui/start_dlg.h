@@ -57,5 +57,8 @@ private:
 // The special-edition layout of the main window: hidden menu entries (shortcuts stay),
 // hidden buttons, the create button's place and the restore label.
 void ApplySpecialEditionLayout(HWND mainWindow);
+// For a dialog opened from the main window: the layout of its owner, when that is the main
+// window.
+void ApplySpecialEditionLayoutToOwner(HWND dialog);
 
 }  // namespace bv::ui

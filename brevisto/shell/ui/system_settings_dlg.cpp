@@ -14,19 +14,6 @@ namespace {
 
 const char* const kTabCaptions[] = {"VBScript", "ActiveX", "Intruder", "Laufwerkszugriff"};
 
-class SystemSettingsDlg;
-
-class VbsPage : public Dialog {
-public:
-    explicit VbsPage(SystemSettingsDlg& owner) : owner_(owner) {}
-
-protected:
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    SystemSettingsDlg& owner_;
-};
-
 class SystemSettingsDlg : public Dialog {
 public:
     explicit SystemSettingsDlg(Platform& platform) : model_(platform) {}
@@ -41,17 +28,8 @@ private:
     void ShowModelState();
 
     SystemSettingsModel model_;
-    std::unique_ptr<VbsPage> page_;
+    std::unique_ptr<ChildPage> page_;  // the VBScript tab
 };
-
-INT_PTR VbsPage::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) return FALSE;
-    if (message == WM_COMMAND) {
-        owner_.Command(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    }
-    return FALSE;
-}
 
 void SystemSettingsDlg::HideSpecialEditionTabs() {
     HWND tabs = GetDlgItem(hwnd_, IDC_TABS);
@@ -68,10 +46,7 @@ void SystemSettingsDlg::HideSpecialEditionTabs() {
 }
 
 void SystemSettingsDlg::OnInit() {
-    HWND owner = GetWindow(hwnd_, GW_OWNER);
-    char ownerClass[32] = {};
-    if (owner && GetClassNameA(owner, ownerClass, sizeof ownerClass) && lstrcmpA(ownerClass, "TStartDlg") == 0)
-        ApplySpecialEditionLayout(owner);
+    ApplySpecialEditionLayoutToOwner(hwnd_);
     SetWindowTextA(hwnd_, kSystemSettingsCaption);
     HWND tabs = GetDlgItem(hwnd_, IDC_TABS);
     for (int i = 0; i < 4; ++i) {
@@ -87,7 +62,11 @@ void SystemSettingsDlg::OnInit() {
     GetWindowRect(tabs, &area);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
     SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    page_ = std::make_unique<VbsPage>(*this);
+    page_ = std::make_unique<ChildPage>([this](HWND, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message != WM_COMMAND) return FALSE;
+        Command(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    });
     HWND page = page_->CreateModeless(hwnd_, IDD_SYSTEM_VBS);
     SetWindowPos(page, tabs, area.left, area.top, area.right - area.left, area.bottom - area.top, SWP_NOACTIVATE);
     SetDlgItemTextA(page, IDC_VBS_TEXT, kVBScriptExplanation);

@@ -2,6 +2,7 @@
 // the dialog base class that keeps exceptions inside the window procedure, the status
 // images and the help binding.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "platform/win32/win32_api.h"
@@ -58,6 +59,23 @@ protected:
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// A child dialog that holds some controls of a bigger dialog (a tab or a wizard page):
+// every message after its creation goes to that dialog's handler, which answers FALSE
+// for what it leaves to the system.
+class ChildPage : public Dialog {
+public:
+    using Handler = std::function<INT_PTR(HWND page, UINT message, WPARAM wParam, LPARAM lParam)>;
+    explicit ChildPage(Handler handler) : handler_(std::move(handler)) {}
+
+protected:
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        return message == WM_INITDIALOG ? FALSE : handler_(hwnd_, message, wParam, lParam);
+    }
+
+private:
+    Handler handler_;
 };
 
 // HTML Help on "hilfe.chm" beside the program. hhctrl.ocx is loaded when help is first

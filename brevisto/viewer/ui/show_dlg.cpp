@@ -57,10 +57,7 @@ LRESULT CALLBACK TShowDlg::DeleteButtonProc(HWND button, UINT message, WPARAM wP
 }
 
 void TShowDlg::OnInit() {
-    HWND owner = GetWindow(hwnd_, GW_OWNER);
-    char ownerClass[32] = {};
-    if (owner && GetClassNameA(owner, ownerClass, sizeof ownerClass) && lstrcmpA(ownerClass, "TStartDlg") == 0)
-        ApplySpecialEditionLayout(owner);
+    ApplySpecialEditionLayoutToOwner(hwnd_);
     SetWindowTextA(hwnd_, kViewerCaption);
     HICON icon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_BREVISTO));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));

@@ -18,23 +18,6 @@ namespace {
 const int kPageTemplates[kWizardPageCount] = {IDD_WIZ_IDENTITY, IDD_WIZ_MAILS,  IDD_WIZ_OTHERS,
                                               IDD_WIZ_END,      IDD_WIZ_BACKUP, IDD_WIZ_REPORT};
 
-// The labels beside the status icons of the page "Backup", in the order of BackupGroup.
-const char* const kBackupGroupLabels[kBackupGroupCount] = {
-    "Programmeinstellungen",
-    "Adressbuch mit Kontaktinformationen",
-    "E-Mail-Konten, News-Konten, Dienste",
-    "Filter und Regeln",
-    "Signaturen",
-    "Dateien für Briefpapiere",
-    "Benutzerwörterbücher",
-    "Internet Explorer Sicherheitszonen",
-    "Cookie-Einstellungen",
-    "Internet Explorer Favoriten",
-    "Mozilla Firefox Favoriten (Lesezeichen)",
-    "Opera Favoriten, Adressen, Notizen, Widgets",
-    "Mailordner",
-};
-
 constexpr int kWizardWidth = 520;
 constexpr int kWizardHeight = 471;
 constexpr UINT_PTR kUnattendedTimer = 1;
@@ -59,20 +42,6 @@ HFONT TitleFont() {
     }();
     return font;
 }
-
-class TWizardDlg;
-
-// A page hands everything to the wizard.
-class WizardPageDlg : public Dialog {
-public:
-    explicit WizardPageDlg(TWizardDlg& owner) : owner_(owner) {}
-
-protected:
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    TWizardDlg& owner_;
-};
 
 // "Hinweis!": the backup would not fit, or its drive is missing.
 class FreeSpaceNoticeDlg : public Dialog {
@@ -120,7 +89,6 @@ public:
     }
 
     const WizardResult& Result() const { return model_.Result(); }
-    INT_PTR PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
     // ---- BackupView
     void SetStatus(const std::string& text, StatusColor color) override {
@@ -262,6 +230,8 @@ protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The pages hand their controls' messages here.
+    INT_PTR PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
     void OnInit();
     void CreateGroupRows();
     void FitSidePictures();
@@ -275,7 +245,7 @@ private:
 
     Platform& p_;
     WizardModel model_;
-    std::array<std::unique_ptr<WizardPageDlg>, kWizardPageCount> pages_;
+    std::array<std::unique_ptr<ChildPage>, kWizardPageCount> pages_;
     std::vector<HTREEITEM> items_;  // tree items by the model's node index
     std::array<HICON, 10> icons_{};
     std::array<HBITMAP, 2> sidePictures_{};  // the full and the update picture, fitted
@@ -285,20 +255,6 @@ private:
     bool settingField_ = false;
     bool busy_ = false;
 };
-
-INT_PTR WizardPageDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            SendDlgItemMessageA(hwnd_, IDC_WIZ_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(TitleFont()), FALSE);
-            return FALSE;
-        case WM_COMMAND:
-        case WM_NOTIFY:
-        case WM_CTLCOLORSTATIC:
-            return owner_.PageMessage(hwnd_, message, wParam, lParam);
-        default:
-            return FALSE;
-    }
-}
 
 HWND TWizardDlg::Item(int id) const {
     for (const auto& page : pages_)
@@ -323,10 +279,8 @@ HICON TWizardDlg::Icon(int image) {
 }
 
 void TWizardDlg::OnInit() {
+    ApplySpecialEditionLayoutToOwner(hwnd_);
     HWND owner = GetWindow(hwnd_, GW_OWNER);
-    char ownerClass[32] = {};
-    if (owner && GetClassNameA(owner, ownerClass, sizeof ownerClass) && lstrcmpA(ownerClass, "TStartDlg") == 0)
-        ApplySpecialEditionLayout(owner);
     HICON icon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_BREVISTO));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetClientSize(hwnd_, kWizardWidth, kWizardHeight);
@@ -336,8 +290,11 @@ void TWizardDlg::OnInit() {
     RECT area = {92, 4, 342, 260};
     MapDialogRect(hwnd_, &area);
     for (int i = 0; i < kWizardPageCount; ++i) {
-        pages_[i] = std::make_unique<WizardPageDlg>(*this);
+        pages_[i] = std::make_unique<ChildPage>([this](HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+            return PageMessage(page, message, wParam, lParam);
+        });
         HWND page = pages_[i]->CreateModeless(hwnd_, kPageTemplates[i]);
+        SendDlgItemMessageA(page, IDC_WIZ_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(TitleFont()), FALSE);
         SetWindowPos(page, HWND_BOTTOM, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOACTIVATE);
         SetDlgItemTextA(page, IDC_WIZ_TITLE, kWizardPageTitles[i]);
