@@ -18,6 +18,15 @@ struct OsVersion {
     std::string servicePack;  // szCSDVersion
 };
 
+// The user's date and time pictures as Windows keeps them ("dd.MM.yyyy", "HH:mm:ss" in
+// Germany; "M/d/yyyy", "h:mm:ss tt" in the USA) and the designators that "t"/"tt" write.
+struct LocaleDateFormats {
+    std::string shortDate;   // LOCALE_SSHORTDATE
+    std::string timeFormat;  // LOCALE_STIMEFORMAT
+    std::string am;          // LOCALE_S1159
+    std::string pm;          // LOCALE_S2359
+};
+
 struct ProcessEntry {
     uint32_t id = 0;
     std::string exeFile;  // as the process snapshot reports it
@@ -33,11 +42,14 @@ public:
     virtual std::string AnsiToOem(const std::string& text) = 0;
     virtual std::string OemToAnsi(const std::string& text) = 0;
 
-    // Locale: the decimal separator, month names (1..12) and the local
-    // date-time text "dd.mm.yyyy hh:nn:ss" of the user's settings.
+    // Locale: the decimal separator, month names (1..12) and the local date-time text
+    // of the user's settings: short date, blank, time ("08.12.2026 21:47:05" in Germany,
+    // "12/8/2026 9:47:05 PM" in the USA). DateFormats are the pictures that text is
+    // written with, so that it can be read back.
     virtual char DecimalSeparator() = 0;
     virtual std::string MonthName(int month) = 0;
     virtual std::string DateTimeText(const DateTime& when) = 0;
+    virtual LocaleDateFormats DateFormats() = 0;
     virtual DateTime LocalNow() = 0;
     virtual FileTime UtcNow() = 0;
     virtual bool FileTimeToLocal(FileTime utc, DateTime& local) = 0;

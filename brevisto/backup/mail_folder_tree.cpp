@@ -9,6 +9,7 @@
 #include "brevisto/support/common_routines.h"
 #include "common/msg_box.h"
 #include "platform/ansi.h"
+#include "platform/locale_date.h"
 #include "platform/path.h"
 
 namespace bv {
@@ -87,12 +88,6 @@ bool ReadSeparator(const std::string& text, size_t& pos, char separator) {
     if (pos >= text.size() || text[pos] != separator) return false;
     ++pos;
     return true;
-}
-
-int DaysInMonth(int year, int month) {
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
 }
 
 }  // namespace
@@ -176,6 +171,11 @@ bool ReadDateTimeText(const std::string& text, DateTime& when) {
     return true;
 }
 
+bool ReadDateTimeText(const std::string& text, const LocaleDateFormats& formats,
+                      DateTime& when) {
+    return ParseLocaleDateTime(formats, text, when) || ReadDateTimeText(text, when);
+}
+
 void MarkChangedMailFiles(Platform& platform, const std::string& storeFolder,
                           const std::string& identityKey) {
     const std::string folder = storeFolder.empty() ? storeFolder
@@ -191,7 +191,8 @@ void MarkChangedMailFiles(Platform& platform, const std::string& storeFolder,
         if (haveLimit) limit -= kDaysWithoutLastBackup * kFileTimeDay;
     } else {
         DateTime when;
-        haveLimit = ReadDateTimeText(last, when) && platform.system.LocalToFileTime(when, limit);
+        haveLimit = ReadDateTimeText(last, platform.system.DateFormats(), when) &&
+                    platform.system.LocalToFileTime(when, limit);
     }
 
     for (const FindEntry& entry : platform.files.Find(folder + "*.dbx")) {

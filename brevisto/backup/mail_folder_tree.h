@@ -53,11 +53,15 @@ bool HasArchiveAttribute(Files& files, const std::string& path);
 // Reads the local date-time text "dd.mm.yyyy hh:nn:ss" (also without seconds or without
 // the time). False when the text is no valid date and time.
 bool ReadDateTimeText(const std::string& text, DateTime& when);
+// The text as the system's DateTimeText writes it by the user's pictures, else in the
+// German form above (a backup made before the user's formats changed).
+bool ReadDateTimeText(const std::string& text, const LocaleDateFormats& formats,
+                      DateTime& when);
 
 // Sets the archive attribute of every DBX file of `storeFolder` that was written after
-// the identity's last backup (identity key + "LastBackup"; 60 days back when none is
-// stored). A stored time that cannot be read marks every file. `identityKey` may carry
-// the backslashes of the identity's key name.
+// the identity's last backup (identity key + "LastBackup", read by the user's date and
+// time pictures; 60 days back when none is stored). A stored time that cannot be read
+// marks every file. `identityKey` may carry the backslashes of the identity's key name.
 void MarkChangedMailFiles(Platform& platform, const std::string& storeFolder,
                           const std::string& identityKey);
 

@@ -134,6 +134,7 @@ public:
     char DecimalSeparator() override { return ','; }
     std::string MonthName(int month) override;
     std::string DateTimeText(const DateTime& when) override;
+    LocaleDateFormats DateFormats() override { return dateFormats; }
     DateTime LocalNow() override;
     FileTime UtcNow() override;
     bool FileTimeToLocal(FileTime utc, DateTime& local) override;
@@ -178,6 +179,9 @@ public:
 
     // Windows XP SP3 unless a test says otherwise.
     OsVersion version{true, 2, 5, 1, 2600, "Service Pack 3"};
+    // A German user's pictures (no AM/PM designators) unless a test says otherwise;
+    // DateTimeText writes by them.
+    LocaleDateFormats dateFormats{"dd.MM.yyyy", "HH:mm:ss", "", ""};
     std::string programFile = "C:\\Programme\\Brevisto\\brevisto.exe";
     // Processes reported besides the host's own (for tests of the process checks).
     std::vector<std::string> extraProcesses;

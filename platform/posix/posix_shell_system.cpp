@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "platform/ansi.h"
+#include "platform/locale_date.h"
 #include "platform/path.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/profile.h"
@@ -93,6 +94,9 @@ std::string PosixSystem::MonthName(int month) {
 }
 
 std::string PosixSystem::DateTimeText(const DateTime& when) {
+    std::string text;
+    if (FormatLocaleDateTime(dateFormats, when, text)) return text;
+    // Pictures with names or eras: the fixed form, as the Windows backend falls back to.
     char buf[64];
     std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", when.day, when.month,
                   when.year, when.hour, when.minute, when.second);

@@ -147,6 +147,12 @@ public:
         return text;
     }
 
+    // The pictures GetDateFormatA (DATE_SHORTDATE) and GetTimeFormatA above write with.
+    LocaleDateFormats DateFormats() override {
+        return LocaleDateFormats{LocaleText(LOCALE_SSHORTDATE), LocaleText(LOCALE_STIMEFORMAT),
+                                 LocaleText(LOCALE_S1159), LocaleText(LOCALE_S2359)};
+    }
+
     DateTime LocalNow() override {
         SYSTEMTIME st;
         GetLocalTime(&st);

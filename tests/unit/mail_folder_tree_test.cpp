@@ -10,6 +10,7 @@
 #include "brevisto/backup/mail_folder_tree.h"
 #include "brevisto/settings/settings_store.h"
 #include "common/msg_box.h"
+#include "platform/posix/posix_platform.h"
 #include "tests/support/dbx_writer.h"
 #include "tests/support/test_platform.h"
 
@@ -580,6 +581,56 @@ TEST_F(MailFolderChangesTest, MarksTheDbxFilesWrittenSinceTheLastBackup) {
         for (const File& f : c.files)
             EXPECT_EQ(HasArchiveAttribute(tp.files(), store + f.name), f.archiveAfter) << f.name;
         EXPECT_NE(tp.files().GetAttributes(store + "Unterordner.dbx") & FileAttr::Directory, 0u);
+    }
+}
+
+// The stored time is the system's text in the user's date and time format; an update
+// backup must read it back in that format, or every folder counts as changed.
+TEST_F(MailFolderChangesTest, MarksByTheStoredTimeInTheUsersDateFormat) {
+    if (!tp.Posix()) GTEST_SKIP() << "the date format is the real system's on Windows";
+    if (!ArchiveCanBeCleared())
+        GTEST_SKIP() << "this system never clears the archive attribute (Wine)";
+    // An evening on a day below 13: read as morning or with day and month swapped, the
+    // limit moves by hours or months.
+    const DateTime lastBackup{2024, 6, 10, 21, 5, 7, 0};
+    const FileTime last = LocalFileTime(lastBackup);
+    struct Case {
+        const char* title;
+        LocaleDateFormats formats;
+        const char* storedText;
+    };
+    const std::vector<Case> cases = {
+        {"English (USA)", {"M/d/yyyy", "h:mm:ss tt", "AM", "PM"}, "6/10/2024 9:05:07 PM"},
+        {"ISO", {"yyyy-MM-dd", "HH:mm:ss", "", ""}, "2024-06-10 21:05:07"},
+        {"German", {"dd.MM.yyyy", "HH:mm:ss", "", ""}, "10.06.2024 21:05:07"},
+    };
+    struct File {
+        std::string name;
+        FileTime written;
+        bool changed;
+    };
+    const std::vector<File> files = {
+        {"second_later.dbx", last + kSecond, true},
+        {"day_later.dbx", last + kDay, true},
+        {"same_time.dbx", last, false},
+        {"hour_earlier.dbx", last - kHour, false},
+        {"month_earlier.dbx", last - 30 * kDay, false},
+    };
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        tp.Posix()->system.dateFormats = c.formats;
+        const std::string text = tp.system().DateTimeText(lastBackup);
+        EXPECT_EQ(text, c.storedText);
+        SetLastBackup(text);
+        const std::string store = tp.TempDir() + "locale" + std::to_string(k++) + "\\";
+        ASSERT_TRUE(tp.files().CreateDirectory(store));
+        for (const File& f : files) MakeFile(store + f.name, f.written, false);
+
+        MarkChangedMailFiles(tp.platform(), store, key);
+
+        for (const File& f : files)
+            EXPECT_EQ(HasArchiveAttribute(tp.files(), store + f.name), f.changed) << f.name;
     }
 }
 

@@ -40,6 +40,7 @@ public:
     char DecimalSeparator() override { return inner_.DecimalSeparator(); }
     std::string MonthName(int month) override { return inner_.MonthName(month); }
     std::string DateTimeText(const DateTime& when) override { return inner_.DateTimeText(when); }
+    LocaleDateFormats DateFormats() override { return inner_.DateFormats(); }
     DateTime LocalNow() override { return inner_.LocalNow(); }
     FileTime UtcNow() override { return now ? *now : inner_.UtcNow(); }
     bool FileTimeToLocal(FileTime utc, DateTime& local) override { return inner_.FileTimeToLocal(utc, local); }
