@@ -97,9 +97,10 @@ void TTheIniFile::Prepare() {
             errorCode_ = static_cast<int>(error ? error : WinError::AccessDenied);
             failed = true;
         } else {
-            probe->Close();
+            // Only whether the file could be made counts; a probe left behind does no harm.
+            (void)probe->Close();
             probe.reset();
-            p_.files.DeleteFile(path);
+            (void)p_.files.DeleteFile(path);
         }
     }
     if (!failed) {

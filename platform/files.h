@@ -33,18 +33,20 @@ struct FindEntry {
 };
 
 // An open file. Reads and writes are sequential from the current position.
+// Every operation that changes a file says whether it worked, and callers must look: a
+// write that failed unseen is a backup that is silently incomplete.
 class FileStream {
 public:
     virtual ~FileStream() = default;
     // Returns the number of bytes read; 0 at the end of the file or on error.
     virtual size_t Read(void* buffer, size_t count) = 0;
-    virtual bool Write(const void* data, size_t count) = 0;
-    virtual bool Seek(uint64_t position) = 0;
+    [[nodiscard]] virtual bool Write(const void* data, size_t count) = 0;
+    [[nodiscard]] virtual bool Seek(uint64_t position) = 0;
     virtual uint64_t Position() = 0;
     virtual uint64_t Size() = 0;
-    virtual bool Truncate() = 0;  // ends the file at the current position
+    [[nodiscard]] virtual bool Truncate() = 0;  // ends the file at the current position
     // Flushes and closes; false if anything written could not be stored.
-    virtual bool Close() = 0;
+    [[nodiscard]] virtual bool Close() = 0;
 };
 
 enum class OpenMode {
@@ -60,7 +62,7 @@ public:
 
     // FileAttr::Invalid if the path does not exist.
     virtual uint32_t GetAttributes(const std::string& path) = 0;
-    virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+    [[nodiscard]] virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
 
     // Directory entries matching a pattern whose last component may hold * and ?;
     // "." and ".." are left out.
@@ -69,18 +71,18 @@ public:
     virtual std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode,
                                              long* error = nullptr) = 0;
 
-    virtual bool CreateDirectory(const std::string& path, long* error = nullptr) = 0;
-    virtual bool RemoveDirectory(const std::string& path) = 0;
-    virtual bool DeleteFile(const std::string& path, long* error = nullptr) = 0;
-    virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+    [[nodiscard]] virtual bool CreateDirectory(const std::string& path, long* error = nullptr) = 0;
+    [[nodiscard]] virtual bool RemoveDirectory(const std::string& path) = 0;
+    [[nodiscard]] virtual bool DeleteFile(const std::string& path, long* error = nullptr) = 0;
+    [[nodiscard]] virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
     // Renames; with replaceExisting an existing target is replaced in one step.
-    virtual bool MoveFile(const std::string& from, const std::string& to, bool replaceExisting,
+    [[nodiscard]] virtual bool MoveFile(const std::string& from, const std::string& to, bool replaceExisting,
                           long* error = nullptr) = 0;
     // Registers a move (or, with an empty target, a deletion) for the next restart.
-    virtual bool MoveFileAtRestart(const std::string& from, const std::string& to) = 0;
+    [[nodiscard]] virtual bool MoveFileAtRestart(const std::string& from, const std::string& to) = 0;
 
     virtual bool GetTimes(const std::string& path, FileTime* creation, FileTime* lastWrite) = 0;
-    virtual bool SetTimes(const std::string& path, const FileTime* creation,
+    [[nodiscard]] virtual bool SetTimes(const std::string& path, const FileTime* creation,
                           const FileTime* lastWrite) = 0;
 
     // Free bytes available to the user on the volume holding the path; -1 if unknown.
@@ -91,7 +93,7 @@ public:
     virtual long ConnectShare(const std::string& remote) = 0;
 
     virtual std::string CurrentDirectory() = 0;
-    virtual bool SetCurrentDirectory(const std::string& path) = 0;
+    [[nodiscard]] virtual bool SetCurrentDirectory(const std::string& path) = 0;
 
     // 8.3 and long forms of an existing path; the path unchanged if there is none.
     virtual std::string ShortPath(const std::string& path) = 0;

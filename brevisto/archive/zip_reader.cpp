@@ -118,7 +118,7 @@ struct TempFileGuard {
     Files& files;
     std::string path;
     ~TempFileGuard() {
-        if (!path.empty()) files.DeleteFile(path);
+        if (!path.empty()) (void)files.DeleteFile(path);  // nothing to tell from a destructor
     }
 };
 
@@ -255,7 +255,7 @@ FileStream& TZipReader::OpenArchive() {
 
 void TZipReader::CloseArchive() {
     if (in_) {
-        in_->Close();
+        (void)in_->Close();  // read only: nothing can be lost
         in_.reset();
     }
 }
@@ -846,22 +846,24 @@ bool TZipReader::ExtractOne(int index, Progress& progress) {
                          temp.path);
     if (!out) return false;
     FileStream* raw = out.get();
-    const DecodeResult r = DecodeWithRetries(index, raw, &progress, [raw] {
-        raw->Seek(0);
-        raw->Truncate();
+    // A retry starts the output afresh; output that cannot be emptied would keep old bytes.
+    bool rewound = true;
+    const DecodeResult r = DecodeWithRetries(index, raw, &progress, [raw, &rewound] {
+        rewound = raw->Seek(0) && raw->Truncate() && rewound;
     });
     const bool closed = out->Close();
     out.reset();
-    if (r != DecodeResult::Ok || !closed) return false;
+    if (r != DecodeResult::Ok || !closed || !rewound) return false;
     FileTime when = 0;
+    // The time and the attributes are details: the content is what counts.
     if (DosToFileTime(p_.system, e.header.dosDateTime, when))
-        p_.files.SetTimes(temp.path, nullptr, &when);
+        (void)p_.files.SetTimes(temp.path, nullptr, &when);
     if (!p_.files.MoveFile(temp.path, target, true)) return false;
     temp.path.clear();
     const uint32_t attrs = e.header.externalAttributes &
                            (FileAttr::ReadOnly | FileAttr::Hidden | FileAttr::System |
                             FileAttr::Archive);
-    p_.files.SetAttributes(target, attrs ? attrs : FileAttr::Normal);
+    (void)p_.files.SetAttributes(target, attrs ? attrs : FileAttr::Normal);
     if (OnEndUnZip) OnEndUnZip(*this, index, target);
     return true;
 }

@@ -165,7 +165,7 @@ public:
         if (!ok) throw WriteFailure();
     }
     void Abandon() {
-        if (s_) s_->Close();
+        if (s_) (void)s_->Close();  // the file is deleted next
         s_.reset();
     }
 
@@ -196,7 +196,7 @@ struct TZipWriter::Run {
 
     ~Run() {
         if (out) out->Abandon();
-        if (!tempPath.empty() && files) files->DeleteFile(tempPath);
+        if (!tempPath.empty() && files) (void)files->DeleteFile(tempPath);  // nothing to tell from here
     }
 };
 
@@ -751,7 +751,8 @@ int TZipWriter::AddFiles() {
             now != r.lastWrite)
             continue;
         const uint32_t cleared = attrs & ~(FileAttr::Archive | FileAttr::Normal);
-        p_.files.SetAttributes(r.path, cleared ? cleared : FileAttr::Normal);
+        // A mark that stays only makes the next update backup take the file again.
+        (void)p_.files.SetAttributes(r.path, cleared ? cleared : FileAttr::Normal);
     }
     DropDirectory();
     try {

@@ -139,10 +139,15 @@ void BackupRun::SaveRegistryKey(const CatalogueRow& row) {
         if (exported && row.dropStoreRoot) {
             auto in = p_.files.Open(staging, OpenMode::Read);
             std::string text;
+            // A read that stops early looks like the end of the file: the size tells them apart.
             if (in) {
                 char buf[16384];
                 while (size_t n = in->Read(buf, sizeof buf)) text.append(buf, n);
+                const bool whole = text.size() == in->Size();
                 in.reset();
+                if (!whole) text.clear();
+            }
+            if (!text.empty()) {
                 const std::string kept = WithoutSubkeysAndStoreRoot(text);
                 auto out = p_.files.Open(staging, OpenMode::CreateAlways);
                 exported = out && out->Write(kept.data(), kept.size()) && out->Close();

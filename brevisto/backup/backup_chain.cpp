@@ -67,14 +67,14 @@ std::string BackupHistory::MainBackupName(int backupKind) const {
     return backupKind == bkUpdate ? FullName() : std::string(kSelfMain);
 }
 
+int BackupHistory::NextCounter(int backupKind) const {
+    return backupKind == bkUpdate ? Counter() + 1 : 0;
+}
+
 int BackupHistory::Record(int backupKind, const std::string& archiveFileName,
                           const std::string& dateTimeText) {
-    int counter = 0;
-    if (backupKind == bkUpdate) {
-        counter = Counter() + 1;
-    } else {
-        WriteRegString(registry_, 1, SettingsKey, key_ + "FullName", archiveFileName);
-    }
+    const int counter = NextCounter(backupKind);
+    if (backupKind != bkUpdate) WriteRegString(registry_, 1, SettingsKey, key_ + "FullName", archiveFileName);
     WriteRegInteger(registry_, 1, SettingsKey, key_, counter);
     WriteRegString(registry_, 1, SettingsKey, key_ + "LastBackup", dateTimeText);
     return counter;

@@ -36,6 +36,8 @@ public:
     std::string LastBackup() const;
     // "SELF" for a full backup, otherwise the file name of the last full backup.
     std::string MainBackupName(int backupKind) const;
+    // The counter a backup of this kind gets: 0 for a full one, the stored one + 1 for an update.
+    int NextCounter(int backupKind) const;
     // Writes "FullName" (full backups), the counter and "LastBackup"; returns the counter.
     int Record(int backupKind, const std::string& archiveFileName,
                const std::string& dateTimeText);

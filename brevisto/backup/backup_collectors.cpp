@@ -23,16 +23,20 @@ std::string CouldNotSave(const std::string& fill) {
     return "Datei " + fill + " konnte nicht gesichert werden!";
 }
 
-bool WriteTextFile(Files& files, const std::string& path, const std::vector<std::string>& lines) {
+}  // namespace
+
+bool BackupRun::WriteStagingFile(const std::string& path, const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    auto out = files.Open(path, OpenMode::CreateAlways);
+    auto out = p_.files.Open(path, OpenMode::CreateAlways);
     if (!out) return false;
-    bool ok = out->Write(text.data(), text.size());
-    return out->Close() && ok;
+    const bool written = out->Write(text.data(), text.size());
+    if (out->Close() && written) return true;
+    out.reset();
+    // A list cut short would be archived as if it were complete.
+    DeleteStagingFile(path);
+    return false;
 }
-
-}  // namespace
 
 void BackupRun::SaveAddressBook() {
     const BackupGroup group = BackupGroup::AddressBook;
@@ -81,9 +85,11 @@ void BackupRun::SaveStationery() {
     list.insert(list.end(), papers.begin(), papers.end());
     const std::string listFile = tempFolder_ + "PAPER.TMP";
     DeleteStagingFile(listFile);
-    WriteTextFile(p_.files, listFile, list);
-
-    if (list.size() > 1) {
+    if (list.size() > 1 && !WriteStagingFile(listFile, list)) {
+        // Without the list the files cannot be put back in their places; they are still saved.
+        Fail(group, CouldNotSave("für die Briefpapier-Übersicht"), CouldNotSave("für die Briefpapier-Übersicht"));
+        failed = true;
+    } else if (list.size() > 1) {
         writer_->FilesList().push_back(listFile);
         ProcessMessages();
         if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
@@ -145,6 +151,7 @@ void BackupRun::SaveIEFavorites() {
     bool failed = false;
     BuildIEFavoritesArchive(failed);
     bool empty = true;
+    bool readable = true;
     try {
         TZipReader check(p_);
         check.SetZipName(inner);
@@ -155,7 +162,17 @@ void BackupRun::SaveIEFavorites() {
                 if (!check.EntryName(i).empty()) empty = false;
         }
     } catch (const EZipError&) {
-        empty = true;
+        readable = false;
+    }
+    if (!readable && !failed && !cancelled_) {
+        // An inner archive that was built but does not read is a failure, not "nothing changed".
+        Fail(group, "Fehler beim Sichern der IE-Favoriten!", "Fehler beim Sichern der IE-Favoriten!");
+        failed = true;
+    }
+    if (failed || cancelled_) {
+        FinishGroup(group, failed);
+        DeleteStagingFile(inner);
+        return;
     }
     if (empty) {
         view_.SetIcon(group, StatusIcon::Unchanged);
@@ -275,8 +292,9 @@ void BackupRun::WriteBackupInfo() {
     BackupInfoRecord record;
     record.backupType = backupType_;
     record.mainBackup = history.MainBackupName(options_.backupKind);
-    record.counter = history.Record(options_.backupKind, ExtractFileName(ArchivePath()),
-                                    p_.system.DateTimeText(p_.system.LocalNow()));
+    // The settings learn of this backup only when the run keeps its archive (CommitHistory).
+    record.counter = history.NextCounter(options_.backupKind);
+    historyDate_ = p_.system.DateTimeText(p_.system.LocalNow());
     record.identityName = options_.identity.Username;
     record.identityKey = history.IdentityKey();
     record.dateText = DateText(p_.system.LocalNow());
@@ -316,8 +334,20 @@ void BackupRun::SaveMailFolders() {
     }
     const std::string realNames = tempFolder_ + "REALNAME.TMP";
     DeleteStagingFile(realNames);
-    WriteTextFile(p_.files, realNames, map);
-    writer_->FilesList().push_back(realNames);
+    const bool mapWritten = saved && WriteStagingFile(realNames, map);
+    if (mapWritten) writer_->FilesList().push_back(realNames);
+    auto failMailStep = [&] {
+        ShowMsgBox(p_.prompter,
+                   "Die Datendateien konnten nicht gesichert werden, da vermutlich auf dem Datenträger für die "
+                   "temporären Daten zuwenig Speicherplatz verfügbar ist.\r\n\r\nEs wäre daher notwendig, dass "
+                   "Sie mehr Speicherplatz zur Verfügung stellen bzw. in den Einstellungen den Temporären "
+                   "Ordner ändern!",
+                   "Brevisto", mkError, bsOk);
+        AppendReport("Fehler beim Speichern der Mailordner!");
+        failed = true;
+        runOk_ = false;
+        view_.SetIcon(group, StatusIcon::Failed);
+    };
     if (saved) {
         AppendReport("\r\n--------------------------");
         AppendReport("Speichert Mailordner...");
@@ -339,24 +369,16 @@ void BackupRun::SaveMailFolders() {
             }
         }
         ProcessMessages();
-        if (AddFiles() < 1 && !skippedUnchanged_ && !cancelled_) {
-            ShowMsgBox(p_.prompter,
-                       "Die Datendateien konnten nicht gesichert werden, da vermutlich auf dem Datenträger für die "
-                       "temporären Daten zuwenig Speicherplatz verfügbar ist.\r\n\r\nEs wäre daher notwendig, dass "
-                       "Sie mehr Speicherplatz zur Verfügung stellen bzw. in den Einstellungen den Temporären "
-                       "Ordner ändern!",
-                       "Brevisto", mkError, bsOk);
-            AppendReport("Fehler beim Speichern der Mailordner!");
-            failed = true;
-            runOk_ = false;
-            view_.SetIcon(group, StatusIcon::Failed);
-        }
+        // The mail folders go in even without their name map; the step has failed all the same.
+        const int added = AddFiles();
+        if (!cancelled_ && ((added < 1 && !skippedUnchanged_) || !mapWritten)) failMailStep();
     }
     writer_->FilesList().clear();
     // After a cancel the folders are not known to be saved: the icon stays cleared.
     if (cancelled_) view_.SetIcon(group, StatusIcon::Cleared);
+    else if (failed) view_.SetIcon(group, StatusIcon::Failed);
     else if (skippedUnchanged_) view_.SetIcon(group, StatusIcon::Unchanged);
-    else if (!failed) view_.SetIcon(group, saved ? StatusIcon::Saved : StatusIcon::Failed);
+    else view_.SetIcon(group, saved ? StatusIcon::Saved : StatusIcon::Failed);
     view_.SetFileProgress(0);
     DeleteStagingFile(realNames);
 }

@@ -5,6 +5,8 @@
 
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_log.h"
+#include "brevisto/backup/backup_target.h"
+#include "brevisto/backup/mail_folder_tree.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
@@ -56,7 +58,10 @@ void BackupRun::ProcessMessages() { p_.pump.ProcessMessages(); }
 void BackupRun::DeleteStagingFile(const std::string& path) {
     if (p_.files.GetAttributes(path) == FileAttr::Invalid) return;
     ClearReadOnlyHidden(p_.files, path);
-    p_.files.DeleteFile(path);
+    // A virus scanner may hold a fresh file for a moment: one more try before giving up.
+    if (p_.files.DeleteFile(path) || p_.files.DeleteFile(path)) return;
+    if (p_.files.GetAttributes(path) != FileAttr::Invalid)
+        AppendReport("Die temporäre Datei " + path + " konnte nicht gelöscht werden.");
 }
 
 std::string BackupRun::Elapsed() const {
@@ -73,6 +78,7 @@ std::string BackupRun::Elapsed() const {
 void BackupRun::InstallWriterEvents() {
     writer_->OnStartZip = [this](TZipWriter&, const std::string& fName, TZipHeader&, bool&) {
         skippedUnchanged_ = false;
+        addedSources_.push_back(fName);
         if (fName.find(".dbx") != std::string::npos)
             SetStatus(statusPrefix_ + ExtractFileName(fName) + " (" + FileSizeText(p_, fName) + ")");
         else
@@ -123,7 +129,7 @@ int BackupRun::AddFiles() {
     try {
         return writer_->AddFiles();
     } catch (const EZipAborted&) {
-        // The user's cancel ends this addition; the run goes on to its end.
+        // The user's cancel ends this addition; the run skips what is left and goes to its end.
         writer_->FilesList().clear();
         return 0;
     } catch (const EZipError& e) {
@@ -170,6 +176,7 @@ bool BackupRun::PrepareArchive() {
     writer_->SetResetArchiveBitOnZip(true);
     writer_->SetSkipIfArchiveBitNotSet(IsUpdate());
     if (!options_.password.empty()) writer_->SetPassword(options_.password);
+    typedName_ = options_.backupName;
     options_.backupName = WithBackupExtension(options_.backupName);
     if (IsUpdate()) options_.backupName = WithUpdatePrefix(options_.backupName);
     if (backupFolder_.empty() || ExtractFileName(options_.backupName) != options_.backupName ||
@@ -198,7 +205,7 @@ bool BackupRun::RunBackup() {
                       "angeschlossen ist und klicken Sie auf WIEDERHOLEN.",
                       drive.c_str());
         if (ShowMsgBox(p_.prompter, text, "Kein Datenträger", mkError, bsRetryCancel) != MsgResult::Retry) {
-            driveCancelled_ = true;
+            noReportFile_ = true;
             runOk_ = false;
             return false;
         }
@@ -207,7 +214,8 @@ bool BackupRun::RunBackup() {
     if (tempFolder_.empty() || tempDrive.empty() || !IsDriveReady(p_.files, tempDrive)) tempFolder_ = backupFolder_;
     ForceDirectories(p_.files, tempFolder_);
     ForceDirectories(p_.files, backupFolder_);
-    p_.files.SetCurrentDirectory(tempFolder_);
+    // Only for the system's own lookups: every path of the run is a full one.
+    (void)p_.files.SetCurrentDirectory(tempFolder_);
 
     statusPrefix_ = "Sichere: ";
     report_.clear();
@@ -233,13 +241,15 @@ bool BackupRun::RunBackup() {
                    kCaption, mkError, bsOk);
         return false;
     }
+    // Every run writes a new archive and never replaces a backup that is there already.
+    if (BackupFileExists(p_.files, ArchivePath())) {
+        ShowMsgBox(p_.prompter, BackupExistsText(typedName_), kCaption, mkError, bsOk);
+        noReportFile_ = true;
+        runOk_ = false;
+        return false;
+    }
     WriteLogEntry(p_, backupFolder_, LogPart::Header,
                   LogEntry{options_.identity.Username, options_.unattended, ArchivePath(), false, true});
-    // Every run writes a new archive.
-    if (FileExists(p_.files, ArchivePath())) {
-        ClearReadOnlyHidden(p_.files, ArchivePath());
-        p_.files.DeleteFile(ArchivePath());
-    }
 
     AppendReport("Datum: " + DateText(p_.system.LocalNow()));
     AppendReport("Version  : Brevisto V4.80");
@@ -290,21 +300,53 @@ bool BackupRun::RunBackup() {
         SetStatus("");
     }
 
-    view_.SetIcon(BackupGroup::MailFolders, StatusIcon::InProgress);
-    WriteBackupInfo();
-    SaveMailFolders();
-
-    if (FileExists(p_.files, ArchivePath())) {
+    // A cancel skips everything that is left, the information record and the mail folders
+    // included: the unfinished archive is discarded at the end of the run.
+    if (!cancelled_) {
+        view_.SetIcon(BackupGroup::MailFolders, StatusIcon::InProgress);
+        WriteBackupInfo();
+        SaveMailFolders();
+    }
+    if (!cancelled_ && FileExists(p_.files, ArchivePath())) {
         try {
             SetStatus(SizeText(static_cast<int64_t>(writer_->ArchiveFileSize()), p_.system.DecimalSeparator()) +
                       " " + "Daten werden auf Datenträger geschrieben. Bitte warten...");
             if (writer_->CommentChanged()) writer_->WriteChangedComment();
+        } catch (const EZipAborted&) {
+            // The cancel is handled at the end of the run.
         } catch (const EZipError& e) {
             AppendReport(e.what());
             runOk_ = false;
         }
+        if (!cancelled_ && writer_->CommentChanged()) {
+            // Without its record the archive is no backup the chain or the viewer can use.
+            AppendReport("Die Informationen zum Backup konnten nicht im Archiv gespeichert werden!");
+            runOk_ = false;
+        }
     }
+    if (!cancelled_ && FileExists(p_.files, ArchivePath())) CommitHistory();
     return true;
+}
+
+void BackupRun::CommitHistory() {
+    BackupHistory(p_.registry, options_.identity.KeyName)
+        .Record(options_.backupKind, ExtractFileName(ArchivePath()), historyDate_);
+}
+
+void BackupRun::RestoreChangeMarks() {
+    for (const std::string& path : addedSources_)
+        if (FileExists(p_.files, path)) SetArchiveAttribute(p_.files, path);
+}
+
+void BackupRun::DiscardUnfinishedArchive() {
+    if (!ArchivePath().empty() && p_.files.GetAttributes(ArchivePath()) != FileAttr::Invalid) {
+        ClearReadOnlyHidden(p_.files, ArchivePath());
+        if (p_.files.DeleteFile(ArchivePath()))
+            AppendReport("Das unvollständige Backup " + ArchivePath() + " wurde gelöscht.");
+        else
+            AppendReport("Das unvollständige Backup " + ArchivePath() + " konnte nicht gelöscht werden!");
+    }
+    RestoreChangeMarks();
 }
 
 // ---- around the run --------------------------------------------------------------------------
@@ -326,14 +368,19 @@ BackupOutcome BackupRun::Execute() {
     if (outcome.archiveBuilt && !cancelled_ && TestBackup() && runOk_) PruneOldBackups();
 
     if (priority >= 1 && priority <= 3) p_.system.SetPriorityClass(32);
+    if (cancelled_ && !testCancelled_) {
+        DiscardUnfinishedArchive();
+    } else if (archiveBad_ || !FileExists(p_.files, ArchivePath())) {
+        // What the run added is in no usable archive: the next backup must take it again.
+        RestoreChangeMarks();
+    }
     view_.SetTotalProgress(100);
     const std::string elapsed = Elapsed();
     AppendReport("\r\n\r\nBenötigte Zeit: " + elapsed + " h");
     idle_ = true;
 
-    if (!driveCancelled_) {
-        SaveReportFile();
-        outcome.reportFile = ChangeFileExt(ArchivePath(), ".log");
+    if (!noReportFile_) {
+        if (SaveReportFile()) outcome.reportFile = ChangeFileExt(ArchivePath(), ".log");
         PrintReport(false);
     }
     if (!ExpandPath(p_.shell, options_.backupFolder, true).empty())
@@ -347,6 +394,9 @@ BackupOutcome BackupRun::Execute() {
     };
     const bool archiveExists = !ArchivePath().empty() && FileExists(p_.files, ArchivePath());
     if (cancelled_) {
+        // The user's cancel, wherever it came: the line says so, whatever was written since.
+        SetStatus(kUserCancelStatus);
+    } else if (archiveBad_) {
         bool testsGood = false;
         if (archiveExists) {
             try {
@@ -360,13 +410,8 @@ BackupOutcome BackupRun::Execute() {
             }
         }
         if (testsGood) {
-            if (!runOk_) {
-                SetStatus("Backup war NICHT erfolgreich!", StatusColor::Red);
-                play(sounds + "saveerror.wav");
-            } else {
-                // The archive's last write after the cancel changed the line; the cancel must show.
-                SetStatus(kUserCancelStatus);
-            }
+            SetStatus("Backup war NICHT erfolgreich!", StatusColor::Red);
+            play(sounds + "saveerror.wav");
         } else {
             SetStatus("Backup der Daten abgebrochen!", StatusColor::Red);
             ShowMsgBox(p_.prompter, "Backup der Daten abgebrochen!", kCaption, mkInformation, bsOk);
@@ -410,16 +455,20 @@ bool BackupRun::CancelBtnClick() {
     return true;
 }
 
-void BackupRun::SaveReportFile() {
-    if (ArchivePath().empty()) return;
+bool BackupRun::SaveReportFile() {
+    if (ArchivePath().empty()) return false;
     std::string text;
     for (const std::string& line : report_) text += line + "\r\n";
     const std::string path = ChangeFileExt(ArchivePath(), ".log");
     ClearReadOnlyHidden(p_.files, path);
     auto out = p_.files.Open(path, OpenMode::CreateAlways);
-    if (!out) return;
-    out->Write(text.data(), text.size());
-    out->Close();
+    bool ok = out && out->Write(text.data(), text.size());
+    if (out) ok = out->Close() && ok;
+    if (ok) return true;
+    // Half a report is worse than none: it would look complete.
+    if (out) (void)p_.files.DeleteFile(path);
+    ShowMsgBox(p_.prompter, "Der Report " + path + " konnte nicht gespeichert werden!", kCaption, mkError, bsOk);
+    return false;
 }
 
 void BackupRun::PrintReport(bool manual) {

@@ -77,6 +77,7 @@ public:
     // Returns true when the run was cancelled.
     bool CancelBtnClick();
     bool Idle() const { return idle_; }
+    // The user cancelled (during the run or during the archive test).
     bool Cancelled() const { return cancelled_; }
     bool RunOk() const { return runOk_; }
 
@@ -114,7 +115,16 @@ private:
     void SaveOperaBookmarks();
     void WriteBackupInfo();
     void SaveMailFolders();
-    void SaveReportFile();
+    bool SaveReportFile();  // false (after telling the user) when it could not be written
+    // The chain values of the identity; only a run that was not cancelled and left its
+    // archive writes them.
+    void CommitHistory();
+    // A cancelled run leaves nothing behind: its unfinished archive (it has no information
+    // record and would count as a main backup) goes, and the files it added carry their
+    // change mark again so that the next update backup takes them.
+    void DiscardUnfinishedArchive();
+    void RestoreChangeMarks();
+    bool WriteStagingFile(const std::string& path, const std::vector<std::string>& lines);
 
     // The add protocol: adds what FilesList holds; a cancel or a broken archive ends only
     // this addition. Returns the number of files added.
@@ -148,7 +158,16 @@ private:
     bool runOk_ = true;
     bool skippedUnchanged_ = false;
     std::array<bool, kBackupGroupCount> groupFailed_{};
-    bool driveCancelled_ = false;
+    // The run ended before it began writing (drive question, a name that exists): no
+    // report file, which could stand for another backup of that name.
+    bool noReportFile_ = false;
+    bool testCancelled_ = false;  // the cancel came during the archive test
+    bool archiveBad_ = false;     // the archive test found a damaged entry
+    std::string typedName_;       // the backup name as the user gave it
+    std::string historyDate_;     // the run's date-time text for the chain values
+    // Every file handed to the archive writer, to give back its change mark when the
+    // archive does not survive the run.
+    std::vector<std::string> addedSources_;
     bool defaultIdentity_ = false;
     FileTime started_ = 0;
 };

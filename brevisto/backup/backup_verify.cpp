@@ -43,8 +43,14 @@ bool BackupRun::TestBackup() {
                 break;
             }
         }
+    } catch (const EZipAborted&) {
+        // The user stopped the test: the archive is complete, only its check is missing.
+        testCancelled_ = true;
+        AppendReport("Die Überprüfung des Backups wurde abgebrochen; das Backup wurde nicht auf Fehlerfreiheit "
+                     "geprüft!");
+        return false;
     } catch (const EZipError& e) {
-        // A cancel or an archive that no longer reads: the test did not pass.
+        // An archive that no longer reads: the test did not pass.
         AppendReport(e.what());
         good = false;
     }
@@ -55,7 +61,7 @@ bool BackupRun::TestBackup() {
         runOk_ = false;
         SetStatus("Status: Fehler: Backup ist fehlerhaft!", StatusColor::Red);
         AppendReport("Backup war FEHLERHAFT!");
-        cancelled_ = true;
+        archiveBad_ = true;
     }
     AppendReport(runOk_ ? "Backup war ERFOLGREICH!" : "Backup war NICHT erfolgreich!");
     return good;
@@ -79,7 +85,7 @@ void DeleteWithReport(Platform& p, const std::string& archive) {
     for (const std::string& path : {archive, ChangeFileExt(archive, ".log")}) {
         if (p.files.GetAttributes(path) == FileAttr::Invalid) continue;
         ClearReadOnlyHidden(p.files, path);
-        p.files.DeleteFile(path);
+        (void)p.files.DeleteFile(path);  // a file that cannot be deleted stays, as it may
     }
 }
 

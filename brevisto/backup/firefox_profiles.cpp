@@ -40,8 +40,8 @@ std::vector<std::string> FirefoxBookmarkFiles(Platform& platform, const std::str
         if (ini.ReadEntry("IsRelative") == "1") base = iniFolder + base;
         const std::string places = ReplaceText(base + "places.sqlite", "/", "\\");
         if (FileExists(platform.files, places)) {
-            if (copy) {
-                platform.files.CopyFile(places, ExtractFilePath(places) + "places.sqlite_mob", false);
+            // A copy that failed could leave an older one in place: then the file itself is saved.
+            if (copy && platform.files.CopyFile(places, ExtractFilePath(places) + "places.sqlite_mob", false)) {
                 file = "places.sqlite_mob";
             } else {
                 file = "places.sqlite";

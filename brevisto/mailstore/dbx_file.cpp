@@ -32,7 +32,7 @@ void TDbxFile::Close() {
     // The lists read through the stream, so they go first.
     folderList_.reset();
     messageList_.reset();
-    if (file_) file_->Close();
+    if (file_) (void)file_->Close();  // read only
     file_.reset();
     std::fill(header_.begin(), header_.end(), 0);
 }

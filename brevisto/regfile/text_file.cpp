@@ -36,7 +36,7 @@ std::vector<std::string> ReadTextLines(Files& files, System& system, const std::
         text.append(chunk, got);
     }
     const bool complete = text.size() == stream->Size();
-    stream->Close();
+    (void)stream->Close();  // read only
     if (!complete) throw EFileReadError(path, "The file could not be read completely.");
     return SplitTextLines(text);
 }
@@ -52,7 +52,7 @@ bool WriteTextLines(Files& files, const std::string& path, const std::vector<std
     const bool written = stream->Write(text.data(), text.size());
     const bool closed = stream->Close();
     if (written && closed) return true;
-    files.DeleteFile(path);
+    (void)files.DeleteFile(path);  // the caller hears of the failure either way
     return false;
 }
 

@@ -27,8 +27,9 @@ bool FolderIsWritable(Platform& platform, const std::string& folder) {
     if (!stream) return false;
     const bool closed = stream->Close();
     stream.reset();
-    platform.files.DeleteFile(probe);
-    return closed;
+    // A probe that cannot be removed again makes the folder no place to write to.
+    const bool removed = platform.files.DeleteFile(probe);
+    return closed && removed;
 }
 
 FolderCheckResult CheckTargetFolder(Platform& platform, const std::string& folderText) {

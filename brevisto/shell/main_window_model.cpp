@@ -97,6 +97,7 @@ void MainWindowModel::SaveBtnClick(BackupSender sender) {
     view_.HideMainWindow();
     const WizardResult wizard = view_.RunWizardModally(BackupKind);
     if (AutoRun) ExitCode = wizard.succeeded ? 0 : 1;
+    if (wizard.oeClosedByProgram) OEClosedByProgram = true;
 
     RestartOutlookExpressIfWanted(p_, OEClosedByProgram);
     if (Settings(p_).StopProgram() || AutoRun || wizard.endApplication)

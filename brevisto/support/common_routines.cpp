@@ -244,7 +244,8 @@ void ListFilesAt(Files& files, const std::string& folder, const std::string& wan
 void ClearReadOnlyHidden(Files& files, const std::string& path) {
     uint32_t attrs = files.GetAttributes(path);
     if (attrs == FileAttr::Invalid) return;
-    files.SetAttributes(path, attrs & ~(FileAttr::ReadOnly | FileAttr::Hidden));
+    // Whatever still stands in the way shows when the file is opened.
+    (void)files.SetAttributes(path, attrs & ~(FileAttr::ReadOnly | FileAttr::Hidden));
 }
 
 uint64_t FileSizeOf(Files& files, const std::string& pattern) {
@@ -281,7 +282,7 @@ int64_t DiskFreeAt(Platform& platform, const std::string& returnTo, const std::s
     int64_t result = -1;
     if (!folder.empty() && platform.files.SetCurrentDirectory(folder))
         result = platform.files.FreeBytes(platform.files.CurrentDirectory());
-    platform.files.SetCurrentDirectory(returnTo);
+    (void)platform.files.SetCurrentDirectory(returnTo);
     return result;
 }
 

@@ -128,7 +128,7 @@ void ViewerModel::Open() {
     backupFolder_ = settings.BackupFolder();
     if (!backupFolder_.empty()) {
         if (!DirectoryExists(p_.files, backupFolder_)) ForceDirectories(p_.files, backupFolder_);
-        p_.files.SetCurrentDirectory(backupFolder_);
+        (void)p_.files.SetCurrentDirectory(backupFolder_);  // the start folder of the dialogs only
     }
 
     folderField_ = startFile_.empty() ? backupFolder_ : ExtractFilePath(startFile_);
@@ -226,14 +226,13 @@ void ViewerModel::FillMailFolders(TZipReader& reader) {
     if (!listName.empty() && !workFolder_.empty()) {
         const std::string extracted = workFolder_ + listName;
         // A list left from another backup must never name this one's folders.
-        if (FileExists(p_.files, extracted)) p_.files.DeleteFile(extracted);
+        const bool stale = FileExists(p_.files, extracted) && !p_.files.DeleteFile(extracted);
         reader.SetOverwriteMode(TOverwriteMode::Always);
         reader.SetDestDir(workFolder_);
         reader.FilesList() = {listName};
-        reader.ExtractMatching();
-        if (FileExists(p_.files, extracted)) {
+        if (!stale && reader.ExtractMatching() == 1 && FileExists(p_.files, extracted)) {
             lines = ReadTextLines(p_.files, p_.system, extracted);
-            p_.files.DeleteFile(extracted);
+            (void)p_.files.DeleteFile(extracted);  // a leftover is removed before the next use
         }
         p_.pump.ProcessMessages();
     }
@@ -295,16 +294,20 @@ DeleteOutcome ViewerModel::DeleteSelected(uint32_t generationSeen) {
     // The reader must not hold the archive while it is deleted.
     reader_->ClearDirectory();
     reader_->SetZipName(std::string());
-    if (FileExists(p_.files, path)) p_.files.DeleteFile(path);
+    std::string notDeleted;
+    if (FileExists(p_.files, path) && !p_.files.DeleteFile(path)) notDeleted = path;
     const std::string log = ChangeFileExt(path, ".log");
-    if (FileExists(p_.files, log)) p_.files.DeleteFile(log);
+    if (notDeleted.empty() && FileExists(p_.files, log) && !p_.files.DeleteFile(log)) notDeleted = log;
+    if (!notDeleted.empty())
+        ShowMsgBox(p_.prompter, "Die Datei " + notDeleted + " konnte nicht gelöscht werden!", kMessageCaption,
+                   mkError, bsOk);
 
     FillList(folderField_, false);
     if (!entries_.empty()) {
         selected_ = std::min(position, static_cast<int>(entries_.size()) - 1);
         Describe();
     }
-    return DeleteOutcome::Deleted;
+    return notDeleted.empty() ? DeleteOutcome::Deleted : DeleteOutcome::Failed;
 }
 
 }  // namespace bv

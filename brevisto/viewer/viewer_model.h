@@ -58,6 +58,7 @@ enum class DeleteOutcome {
     NotConfirmed,  // the user answered No
     NoSelection,
     Stale,         // the list changed since the click began: nothing asked, nothing deleted
+    Failed,        // the file stays (the user was told)
 };
 
 class ViewerModel {

@@ -9,6 +9,7 @@
 #include "brevisto/regfile/text_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/shell/folder_check.h"
+#include "brevisto/shell/outlook_express.h"
 #include "brevisto/shell/product.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
@@ -29,9 +30,6 @@ const char* const kFolderTreeWaitingText =
     "Alle Ordner komprimieren.\r\n* Schließen Sie Outlook Express\r\n* Starten Sie das Backup erneut!";
 const char* const kNoIdentitiesText = "Es konnten keine Identitäten ermittelt werden!";
 const char* const kEmptyFolderText = "Die Angabe des Ordners darf nicht leer sein!";
-const char* const kInvalidBackupNameText =
-    "Der Name des Backups enthält ungültige Zeichen oder ist ein Name eines System-Gerätetreibers!\rUngültige "
-    "Zeichen sind: % \\ / : * ? \" < > |\rSystemgerätetreiber sind z.B.: con, aux, lpt1, com1, usw.";
 const char* const kNoFullBackupText =
     "Sie haben für diese Identität noch kein Komplettbackup angelegt bzw. es wurden keine entsprechenden "
     "Informationen in der Windows Registry gefunden!\rBeenden Sie daher die Backupaktualisierung und legen Sie "
@@ -50,6 +48,7 @@ const char kNextCaption[] = "&Weiter >";
 const char kFinishCaption[] = "&Fertig stellen";
 const char kReportCaption[] = "&Report";
 const char kCloseCaption[] = "&Beenden";
+const char kCancelCaption[] = "&Abbrechen";
 const char kFolderBrowseTitle[] = "Wählen Sie den Ordner oder Laufwerk, in dem das Backup gespeichert werden soll.";
 constexpr FileTime kOneSecond = 10000000;  // in 100 ns
 
@@ -59,23 +58,7 @@ std::string Formatted(const char* format, const std::string& value) {
     return buffer.data();
 }
 
-// A device name ("con.bvq") answers to attribute queries and even to a search, under the
-// device's own name; it is no file in the folder and must reach the creation test.
-bool IsFileInFolder(Files& files, const std::string& path) {
-    if (!FileExists(files, path)) return false;
-    const std::string name = ExtractFileName(path);
-    for (const FindEntry& entry : files.Find(path))
-        if (SameText(entry.name, name)) return true;
-    return false;
-}
-
 }  // namespace
-
-std::string BackupExistsText(const std::string& name) {
-    return Formatted("Eine Backupdatei mit dem Namen \"%s\" existiert bereits!\rDamit das bereits vorhandene Backup "
-                     "nicht überschrieben wird, müssen Sie einen anderen Namen angeben.",
-                     name);
-}
 
 std::string DriveMissingNoticeText(const std::string& drive) {
     return Formatted("Das Laufwerk %s ist derzeit nicht verfügbar!", drive);
@@ -200,17 +183,22 @@ void WizardModel::IdentChangeChange() {
     }
 }
 
+void WizardModel::FocusRefused(WizardField field) {
+    refusedField_ = field;
+    view_.FocusField(field);
+}
+
 bool WizardModel::CheckFirstPage() {
     if (TrimBlanks(view_.FieldText(WizardField::BackupFolder)).empty()) {
         ShowMsgBox(p_.prompter, kEmptyFolderText, kCaption, mkError, bsOk);
-        view_.FocusField(WizardField::BackupFolder);
+        FocusRefused(WizardField::BackupFolder);
         return false;
     }
     const FolderCheckResult checked = CheckTargetFolder(p_, view_.FieldText(WizardField::BackupFolder));
     view_.SetFieldText(WizardField::BackupFolder, checked.folder);
     // A missing folder the user did not want created keeps the wizard on this page.
     if (checked.focusEdit || !DirectoryExists(p_.files, checked.folder)) {
-        view_.FocusField(WizardField::BackupFolder);
+        FocusRefused(WizardField::BackupFolder);
         return false;
     }
     const std::string folder = view_.FieldText(WizardField::BackupFolder);
@@ -230,36 +218,39 @@ bool WizardModel::CheckFirstPage() {
         typed = "UPD_" + typed;
         view_.SetFieldText(WizardField::BackupName, typed);
     }
-    const std::string name = WithBackupExtension(typed);
-    const std::string path = IncludeTrailingBackslash(folder) + name;
-    if (IsFileInFolder(p_.files, path)) {
-        ShowMsgBox(p_.prompter, BackupExistsText(typed), kCaption, mkError, bsOk);
-        view_.FocusField(WizardField::BackupName);
-        return false;
+    switch (CheckBackupName(p_.files, folder, WithBackupExtension(typed))) {
+        case BackupNameCheck::Ok: break;
+        case BackupNameCheck::Exists:
+            ShowMsgBox(p_.prompter, BackupExistsText(typed), kCaption, mkError, bsOk);
+            FocusRefused(WizardField::BackupName);
+            return false;
+        case BackupNameCheck::Invalid:
+            ShowMsgBox(p_.prompter, kInvalidBackupNameText, kCaption, mkError, bsOk);
+            FocusRefused(WizardField::BackupName);
+            return false;
+        case BackupNameCheck::ProbeStays:
+            // The test file could be made but not removed: the folder is no place for a backup.
+            ShowMsgBox(p_.prompter, NoWriteAccessText(folder), "", mkError, bsOk);
+            FocusRefused(WizardField::BackupFolder);
+            return false;
     }
-    auto probe = ExtractFileName(name) == name && !TrimBlanks(typed).empty()
-                     ? p_.files.Open(path, OpenMode::CreateNew)
-                     : nullptr;
-    if (!probe) {
-        ShowMsgBox(p_.prompter, kInvalidBackupNameText, kCaption, mkError, bsOk);
-        view_.FocusField(WizardField::BackupName);
-        return false;
-    }
-    probe->Close();
-    probe.reset();
-    p_.files.DeleteFile(path);
     // The folder may have changed since the tree was loaded; the space check needs this one.
     backupFolder_ = folder;
     return true;
 }
 
 void WizardModel::NextBtnClick() {
+    if (nextCancels_) {
+        CancelBtnClick();
+        return;
+    }
     if (page_ == wpIdentity && !CheckFirstPage()) return;
     if (page_ + 1 < kWizardPageCount) GoToPage(page_ + 1);
 }
 
 void WizardModel::BackBtnClick() {
-    if (page_ == wpIdentity || page_ >= wpBackup) return;
+    // From the page "Backup" only when no run began there (Outlook Express stopped it).
+    if (page_ == wpIdentity || page_ >= wpReport || (page_ == wpBackup && run_)) return;
     view_.SetNextEnabled(nextEnabled_ = true);
     GoToPage(page_ - 1);
 }
@@ -271,6 +262,7 @@ void WizardModel::GoToPage(int page) {
 }
 
 void WizardModel::NBPageChanged() {
+    nextCancels_ = false;
     view_.SetBackEnabled(page_ != wpIdentity);
     switch (page_) {
         case wpIdentity:
@@ -356,9 +348,11 @@ void WizardModel::AskPassword() {
 
 void WizardModel::EnterEndSelection() {
     Settings settings(p_);
-    if (!autoRun_ && settings.AskForPassword() &&
-        ShowMsgBox(p_.prompter, kEncryptQuestion, kCaption, mkQuestion, bsYesNo) == MsgResult::Yes) {
-        AskPassword();
+    if (!autoRun_) {
+        if (settings.AskForPassword() &&
+            ShowMsgBox(p_.prompter, kEncryptQuestion, kCaption, mkQuestion, bsYesNo) == MsgResult::Yes)
+            AskPassword();
+        // Account passwords never move to a new system, encrypted backup or not.
         if (view_.OptionChecked(CBSave2))
             ShowNotice(p_, autoRun_, kAgainPassword, kNoticePasswordText,
                        [this](const std::string& text) { return view_.RunNoticeDialog(text); });
@@ -441,11 +435,40 @@ BackupOptions WizardModel::Options() {
     return options;
 }
 
+bool WizardModel::RunMayStart() {
+    // An Outlook Express started while the wizard was open holds the mail files.
+    if (bv::CloseOutlookExpress(p_, result_.oeClosedByProgram, [this] { view_.RunOutlookExpressPreferences(); })) {
+        if (autoRun_) {
+            FailUnattended(std::string());
+            return false;
+        }
+        // Next turns into a cancel button; Back leads to "&Fertig stellen" for another try.
+        nextCancels_ = true;
+        view_.SetNextCaption(kCancelCaption);
+        view_.SetNextEnabled(nextEnabled_ = true);
+        view_.SetBackEnabled(true);
+        return false;
+    }
+    // The folder may have been set on another page (the preferences after the space notice):
+    // the first page's checks hold for every run, so no backup is ever written over.
+    if (!CheckFirstPage()) {
+        if (autoRun_) {
+            FailUnattended(std::string());
+            return false;
+        }
+        GoToPage(wpIdentity);
+        view_.FocusField(refusedField_);
+        return false;
+    }
+    return true;
+}
+
 void WizardModel::StartRun() {
     if (autoRun_ && passwordUnreadable_) {
         FailUnattended(kParameterFilePasswordLine);
         return;
     }
+    if (!RunMayStart()) return;
     view_.SetBusyCursor(true);
     view_.SetBackEnabled(false);
     view_.SetNextEnabled(nextEnabled_ = false);
@@ -458,7 +481,8 @@ void WizardModel::StartRun() {
 
     view_.SetNextEnabled(nextEnabled_ = true);
     view_.SetNextCaption(kReportCaption);
-    if (outcome.closeWizard) {
+    view_.SetCancelEnabled(true);
+    if (outcome.closeWizard || closeAfterRun_) {
         view_.SetBusyCursor(false);
         EndApplication();
         return;
@@ -519,7 +543,7 @@ void WizardModel::TimerTimer() {
 }
 
 void WizardModel::CancelBtnClick() {
-    if (run_ && !run_->Idle()) {
+    if (run_ && !run_->Idle() && run_->Writer().IsBusy()) {
         if (!run_->CancelBtnClick()) return;
         view_.ClearSidePicture();
         view_.SetNextEnabled(nextEnabled_ = true);
@@ -528,21 +552,24 @@ void WizardModel::CancelBtnClick() {
         view_.SetBusyCursor(false);
         return;
     }
+    // Between two additions there is nothing to abort: the click closes the wizard, which a
+    // running backup defers until it has ended.
     if (CloseQuery()) view_.CloseWizard();
 }
 
 bool WizardModel::CloseQuery() {
+    if (run_ && !run_->Idle()) {
+        // Aborting now would leave a step half done and report it as failed: the run
+        // completes, then the program ends. The disabled button shows the request was taken.
+        closeAfterRun_ = true;
+        view_.SetCancelEnabled(false);
+        return false;
+    }
     if (autoRun_) {
         EndApplication();
         return true;
     }
     if (page_ >= wpBackup && Settings(p_).StopProgram()) {
-        EndApplication();
-        return true;
-    }
-    if (run_ && !run_->Idle()) {
-        // Closing while the archive is written ends the program; the run stops at its next step.
-        run_->Writer().AbortOperation();
         EndApplication();
         return true;
     }
@@ -577,8 +604,11 @@ void WizardModel::FailUnattended(const std::string& reason) {
     result_.succeeded = false;
     const TIdentitaet* identity = SelectedIdentity();
     const std::string folder = ExpandPath(p_.shell, view_.FieldText(WizardField::BackupFolder), true);
-    view_.AppendReport(reason);
-    notes_.push_back(reason);
+    // An empty reason: the message that stopped the run is among the notes already.
+    if (!reason.empty()) {
+        view_.AppendReport(reason);
+        notes_.push_back(reason);
+    }
     view_.SetStatus("Backup war NICHT erfolgreich!", StatusColor::Red);
     const std::string name = view_.FieldText(WizardField::BackupName);
     if (!folder.empty() && DirectoryExists(p_.files, folder)) {
@@ -588,9 +618,11 @@ void WizardModel::FailUnattended(const std::string& reason) {
         if (!archive.empty()) {
             std::string text;
             for (const std::string& line : notes_) text += line + "\r\n";
-            if (auto out = p_.files.Open(ChangeFileExt(archive, ".log"), OpenMode::CreateAlways)) {
-                out->Write(text.data(), text.size());
-                out->Close();
+            const std::string report = ChangeFileExt(archive, ".log");
+            if (auto out = p_.files.Open(report, OpenMode::CreateAlways)) {
+                const bool written = out->Write(text.data(), text.size());
+                // A report cut short would look complete; the log below still tells.
+                if (!out->Close() || !written) (void)p_.files.DeleteFile(report);
             }
         }
         LogEntry entry{identity ? identity->Username : std::string(), true, archive, false, false};

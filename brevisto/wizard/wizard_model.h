@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "brevisto/backup/backup_run.h"
+#include "brevisto/backup/backup_target.h"
 #include "brevisto/backup/backup_view.h"
 #include "brevisto/backup/mail_folder_tree.h"
 #include "brevisto/shell/notices.h"
@@ -43,13 +44,11 @@ extern const char* const kWizardPageTitles[kWizardPageCount];
 extern const char* const kFolderTreeWaitingText;
 extern const char* const kNoIdentitiesText;
 extern const char* const kEmptyFolderText;
-extern const char* const kInvalidBackupNameText;
 extern const char* const kNoFullBackupText;
 extern const char* const kEncryptQuestion;
 extern const char* const kNoSelectionText;
 extern const char* const kCloseWizardQuestion;
 extern const char* const kParameterFilePasswordLine;
-std::string BackupExistsText(const std::string& name);
 std::string DriveMissingNoticeText(const std::string& drive);
 std::string UnreachableFolderText(const std::string& folder);
 std::string NotEnoughSpaceText(const std::string& folder);
@@ -70,6 +69,7 @@ public:
     virtual void SetNextCaption(const std::string& caption) = 0;
     virtual void SetBackEnabled(bool enabled) = 0;
     virtual void SetCancelCaption(const std::string& caption) = 0;
+    virtual void SetCancelEnabled(bool enabled) = 0;
     virtual void ShowPrintButton(bool shown) = 0;
     // "&Fertig stellen" on the page "EndAuswahl".
     virtual void ShowFinishButton(bool shown) = 0;
@@ -102,6 +102,8 @@ public:
     virtual void ShowFreeSpaceNotice(const FreeSpaceNotice& notice) = 0;
     // The preferences dialog on its folder tab; true on OK with the saved values.
     virtual bool RunPreferences(PreferencesValues& values) = 0;
+    // The preferences dialog on its tab "Outlook Express" (to switch on the automatic closing).
+    virtual void RunOutlookExpressPreferences() = 0;
     virtual bool RunPasswordDialog(std::string& password) = 0;
     virtual NoticeAnswer RunNoticeDialog(const std::string& text) = 0;
     virtual void ShowHelp(int context) = 0;
@@ -168,7 +170,12 @@ private:
     void NBPageChanged();
     void PrepareMailsPage();
     void EnterEndSelection();
+    // The first page's checks of the folder and the name; false after a message, with the
+    // field to correct in refusedField_.
     bool CheckFirstPage();
+    void FocusRefused(WizardField field);
+    // Outlook Express closed and the target checked again, right before the run.
+    bool RunMayStart();
     bool FreeSpaceSufficient();
     void AskPassword();
     void StartRun();
@@ -197,6 +204,9 @@ private:
     bool nextEnabled_ = false;
     bool cancelEnabled_ = true;
     bool timerRunning_ = false;
+    bool nextCancels_ = false;    // Next acts as the Cancel button (Outlook Express still runs)
+    bool closeAfterRun_ = false;  // a close asked for during the run ends the program after it
+    WizardField refusedField_ = WizardField::BackupName;
     FileTime shownAt_ = 0;
     std::string backupFolder_;
     std::string tempFolder_;

@@ -7,6 +7,7 @@ struct WizardResult {
     bool endApplication = false;  // the program ends after the wizard
     bool runStarted = false;
     bool succeeded = false;       // a run that saved and tested everything
+    bool oeClosedByProgram = false;  // the wizard closed an Outlook Express started meanwhile
 };
 
 }  // namespace bv

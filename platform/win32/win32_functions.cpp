@@ -4,9 +4,24 @@
 
 namespace bv::win32 {
 
+std::string SystemLibraryPath(const char* module) {
+    char folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string path(folder, n);
+    if (path.back() != '\\') path += '\\';
+    return path + module;
+}
+
+HMODULE LoadSystemLibrary(const char* module, DWORD flags) {
+    const std::string path = SystemLibraryPath(module);
+    if (path.empty()) return nullptr;
+    return flags ? LoadLibraryExA(path.c_str(), nullptr, flags) : LoadLibraryA(path.c_str());
+}
+
 void* FindWindowsFunction(const char* module, const char* name) {
     HMODULE handle = GetModuleHandleA(module);
-    if (!handle) handle = LoadLibraryA(module);
+    if (!handle) handle = LoadSystemLibrary(module);
     if (!handle) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(handle, name));
 }

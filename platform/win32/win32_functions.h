@@ -11,8 +11,14 @@
 
 namespace bv::win32 {
 
+// A system library loaded by its full path in the system folder: a bare name would be
+// searched in the current folder first on older Windows, and the backup run makes the
+// temporary folder current. `flags` as for LoadLibraryEx (0: an ordinary load).
+HMODULE LoadSystemLibrary(const char* module, DWORD flags = 0);
+std::string SystemLibraryPath(const char* module);
+
 // The function's address, or null when the module or the function is missing.
-// A module that is not yet loaded is loaded and stays loaded.
+// A module that is not yet loaded is loaded from the system folder and stays loaded.
 void* FindWindowsFunction(const char* module, const char* name);
 
 template <typename F>

@@ -3,6 +3,8 @@
 #include <commdlg.h>
 #include <richedit.h>
 
+#include "platform/win32/win32_functions.h"
+
 namespace bv::win32 {
 
 HDC DefaultPrinterDc() {
@@ -22,8 +24,8 @@ namespace {
 // both page through EM_FORMATRANGE. The library stays loaded: unloading it would
 // unregister the class.
 HWND CreateRichEdit() {
-    static const bool v2 = LoadLibraryA("riched20.dll") != nullptr;
-    static const bool v1 = !v2 && LoadLibraryA("riched32.dll") != nullptr;
+    static const bool v2 = LoadSystemLibrary("riched20.dll") != nullptr;
+    static const bool v1 = !v2 && LoadSystemLibrary("riched32.dll") != nullptr;
     if (!v2 && !v1) return nullptr;
     return CreateWindowExA(0, v2 ? "RichEdit20A" : "RICHEDIT", "", WS_POPUP | ES_MULTILINE, 0, 0, 0, 0,
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);

@@ -241,7 +241,7 @@ public:
                                  static_cast<DWORD>(error), language, buffer, sizeof buffer, nullptr);
         if (n == 0) {
             // Network errors (2100-2999) have their texts in netmsg.dll.
-            HMODULE netmsg = LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            HMODULE netmsg = win32::LoadSystemLibrary("netmsg.dll", LOAD_LIBRARY_AS_DATAFILE);
             if (netmsg) {
                 n = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, netmsg,
                                    static_cast<DWORD>(error), language, buffer, sizeof buffer, nullptr);

@@ -45,6 +45,7 @@ public:
     std::string nextCaption;
     bool backEnabled = true;
     std::string cancelCaption;
+    bool cancelEnabled = true;
     bool printShown = false;
     bool finishShown = false;
     bool finishEnabled = false;
@@ -63,6 +64,7 @@ public:
     void SetNextCaption(const std::string& text) override { nextCaption = text; }
     void SetBackEnabled(bool enabled) override { backEnabled = enabled; }
     void SetCancelCaption(const std::string& text) override { cancelCaption = text; }
+    void SetCancelEnabled(bool state) override { cancelEnabled = state; }
     void ShowPrintButton(bool shown) override { printShown = shown; }
     void ShowFinishButton(bool shown) override { finishShown = shown; }
     void SetFinishEnabled(bool enabled) override { finishEnabled = enabled; }
@@ -143,6 +145,8 @@ public:
         if (preferencesAnswer) values = preferencesResult;
         return preferencesAnswer;
     }
+    int oePreferencesRuns = 0;
+    void RunOutlookExpressPreferences() override { ++oePreferencesRuns; }
     bool RunPasswordDialog(std::string& password) override {
         ++passwordRuns;
         if (passwordAnswer) password = passwordEntered;

@@ -429,7 +429,7 @@ protected:
         for (const FindEntry& e : tp.files().Find(ParameterFolder() + "*.*")) {
             if (e.IsDirectory() || std::find(existing.begin(), existing.end(), e.name) != existing.end())
                 continue;
-            tp.files().DeleteFile(ParameterFolder() + e.name);
+            (void)tp.files().DeleteFile(ParameterFolder() + e.name);
         }
     }
     std::vector<std::string> existing;
@@ -481,7 +481,7 @@ TEST_F(AutomationCommandsTest, BatchFileStartsTheProgramWithTheParameterFile) {
                          : "\"" + program + "\" \"" + parameterFile + "\"";
         EXPECT_EQ(tp.ReadFile(tp.TempDir() + k.batch), line + "\r\n");
         EXPECT_EQ(ReadParameterFile(tp.platform(), parameterFile).password, Choices().password);
-        tp.files().DeleteFile(tp.TempDir() + k.batch);
+        (void)tp.files().DeleteFile(tp.TempDir() + k.batch);
     }
 }
 

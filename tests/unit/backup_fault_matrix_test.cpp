@@ -137,7 +137,7 @@ protected:
             ASSERT_TRUE(f->Write("x", 1));
             ASSERT_TRUE(f->Close());
         }
-        tp.files().DeleteFile(backups + kLogName);
+        (void)tp.files().DeleteFile(backups + kLogName);
 
         // The state every case starts from.
         for (const std::string& path : sources) attributes[path] = tp.files().GetAttributes(path);
@@ -220,7 +220,9 @@ protected:
             }
         }
         for (const auto& [path, attrs] : attributes)
-            if (tp.files().GetAttributes(path) != attrs) tp.files().SetAttributes(path, attrs);
+            if (tp.files().GetAttributes(path) != attrs) {
+                EXPECT_TRUE(tp.files().SetAttributes(path, attrs));
+            }
         // A file with its size, times and attributes was not written: only others are put back.
         std::map<std::string, bool> seen;
         for (const FindEntry& e : tp.files().Find(backups + "*")) {
@@ -252,21 +254,21 @@ protected:
     };
     void PutBack(const std::string& name, const Kept& kept) {
         const std::string path = backups + name;
-        tp.files().SetAttributes(path, FileAttr::Normal);
+        EXPECT_TRUE(tp.files().SetAttributes(path, FileAttr::Normal));
         ASSERT_TRUE(tp.WriteFile(path, kept.bytes)) << name;
-        tp.files().SetTimes(path, &kept.entry.creationTime, &kept.entry.lastWriteTime);
-        tp.files().SetAttributes(path, kept.entry.attributes);
+        EXPECT_TRUE(tp.files().SetTimes(path, &kept.entry.creationTime, &kept.entry.lastWriteTime));
+        EXPECT_TRUE(tp.files().SetAttributes(path, kept.entry.attributes));
     }
     void ClearAndDelete(const std::string& path) {
-        tp.files().SetAttributes(path, FileAttr::Normal);
-        tp.files().DeleteFile(path);
+        EXPECT_TRUE(tp.files().SetAttributes(path, FileAttr::Normal));
+        (void)tp.files().DeleteFile(path);
     }
     void DeleteTree(const std::string& folder, bool removeFolder) {
         for (const FindEntry& e : tp.files().Find(folder + "*")) {
             if (e.IsDirectory()) DeleteTree(folder + e.name + "\\", true);
             else ClearAndDelete(folder + e.name);
         }
-        if (removeFolder) tp.files().RemoveDirectory(folder);
+        if (removeFolder) (void)tp.files().RemoveDirectory(folder);
     }
 
     // The archives that were there before the run and are no longer byte for byte the same.

@@ -5,8 +5,10 @@
 #include <cstdlib>
 
 #include "brevisto/archive/zip_reader.h"
+#include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/backup/backup_run.h"
+#include "brevisto/backup/backup_target.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/path_component.h"
 #include "platform/ansi.h"
@@ -293,7 +295,7 @@ TEST_F(BackupRunTest, PruningKeepsTheNewestChains) {
         ASSERT_TRUE(run.Execute().succeeded);
         // Creation times a day apart, oldest first.
         FileTime created = base + static_cast<FileTime>(i) * 864000000000ULL;
-        tp.files().SetTimes(backups + "Hauptidentität_" + std::to_string(i) + ".bvq", &created, nullptr);
+        (void)tp.files().SetTimes(backups + "Hauptidentität_" + std::to_string(i) + ".bvq", &created, nullptr);
         if (i == 1) {
             test::RecordingView u;
             BackupRun update(tp.platform(), u, Options(1, "UPD_1"));
@@ -337,8 +339,7 @@ TEST_F(BackupRunTest, DriveQuestionCancelledWritesNoReportButTheLogStatus) {
 }
 
 TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging) {
-    // A good archive of the same name from an earlier run; it also tells how often the
-    // run lets messages through.
+    // A good archive from an earlier run; it also tells how often a run lets messages through.
     tp.pump().calls = 0;
     {
         BackupRun first(tp.platform(), view, Options(0, "Nacht"));
@@ -346,11 +347,14 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
     }
     const int pumpPoints = tp.pump().calls;
     ASSERT_GT(pumpPoints, 10);
+    const std::string before = tp.ReadFile(backups + "Nacht.bvq");
+    BackupHistory history(tp.registry(), kGuid);
+    const std::string fullName = history.FullName(), lastBackup = history.LastBackup();
     int cancelled = 0;
-    for (int cancelAt = 1; cancelAt <= pumpPoints; cancelAt += 5) {
+    for (int cancelAt = 1; cancelAt <= pumpPoints; cancelAt += 3) {
         test::RecordingView v;
         tp.prompter().messages.clear();
-        BackupRun run(tp.platform(), v, Options(0, "Nacht"));
+        BackupRun run(tp.platform(), v, Options(0, "Abbruch"));
         int calls = 0;
         bool asked = false;
         tp.pump().onProcess = [&] {
@@ -365,6 +369,7 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
         EXPECT_TRUE(run.Idle());
         for (const char* staged : {"PREFSMAIN.OLS", "PAPER.TMP", "REALNAME.TMP", "iefav.zip"})
             EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged << " at " << cancelAt;
+        EXPECT_EQ(tp.ReadFile(backups + "Nacht.bvq"), before) << cancelAt;
         if (asked) {
             ++cancelled;
             EXPECT_TRUE(outcome.cancelled) << cancelAt;
@@ -374,25 +379,212 @@ TEST_F(BackupRunTest, CancelAtEveryPumpPointKeepsTheOldArchiveAndLeavesNoStaging
                                log.size() > 400 ? log.size() - 400 : 0),
                       std::string::npos)
                 << cancelAt;
-            EXPECT_TRUE(FileExists(tp.files(), backups + "Nacht.log")) << cancelAt;
+            EXPECT_TRUE(FileExists(tp.files(), backups + "Abbruch.log")) << cancelAt;
             // A cancel is no failure of a step: no error box, and the line says what happened.
             for (const auto& message : tp.prompter().messages)
-                EXPECT_EQ(message.text.find("Speicherplatz"), std::string::npos) << cancelAt;
-            const bool cancelShown = outcome.statusText.rfind("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *", 0) == 0 ||
-                                     outcome.statusText.rfind("Backup der Daten abgebrochen!", 0) == 0;
-            EXPECT_TRUE(cancelShown) << outcome.statusText << " at " << cancelAt;
+                if (message.caption != "Abbruch des Backups") ADD_FAILURE() << message.text << " at " << cancelAt;
+            EXPECT_EQ(outcome.statusText.rfind("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *", 0), 0u)
+                << outcome.statusText << " at " << cancelAt;
             EXPECT_NE(v.LastIcon(BackupGroup::MailFolders), StatusIcon::Saved) << cancelAt;
+            // Nothing of the cancelled run stays: no archive that pruning would count, no
+            // chain values that the next update backup would follow.
+            EXPECT_FALSE(FileExists(tp.files(), backups + "Abbruch.bvq")) << cancelAt;
+            EXPECT_EQ(history.FullName(), fullName) << cancelAt;
+            EXPECT_EQ(history.LastBackup(), lastBackup) << cancelAt;
+            EXPECT_EQ(history.Counter(), 0) << cancelAt;
+        } else {
+            EXPECT_TRUE(outcome.succeeded) << cancelAt;
+            ASSERT_TRUE(FileExists(tp.files(), backups + "Abbruch.bvq")) << cancelAt;
         }
-        // Whatever is on disk is a complete archive: only finished ones replace others.
-        if (FileExists(tp.files(), backups + "Nacht.bvq")) {
-            TZipReader check(tp.platform());
-            check.SetZipName(backups + "Nacht.bvq");
-            EXPECT_TRUE(check.TestArchive()) << cancelAt;
-        }
+        // The next case starts as this one did.
+        for (const char* file : {"Abbruch.bvq", "Abbruch.log"})
+            if (FileExists(tp.files(), backups + file)) {
+                ASSERT_TRUE(tp.files().DeleteFile(backups + file));
+            }
+        history.Record(0, fullName, lastBackup);
     }
     EXPECT_GT(cancelled, 0);
 }
 
+TEST_F(BackupRunTest, AnArchiveOfTheSameNameIsNeverWrittenOver) {
+    ForceDirectories(tp.files(), backups);
+    ASSERT_TRUE(tp.WriteFile(backups + "Nacht.bvq", "a backup of another day"));
+    ASSERT_TRUE(tp.WriteFile(backups + "Nacht.log", "its report"));
+    BackupRun run(tp.platform(), view, Options(0, "Nacht"));
+    BackupOutcome outcome = run.Execute();
+    EXPECT_FALSE(outcome.archiveBuilt);
+    EXPECT_FALSE(outcome.succeeded);
+    ASSERT_FALSE(tp.prompter().messages.empty());
+    EXPECT_EQ(tp.prompter().messages[0].text, BackupExistsText("Nacht"));
+    EXPECT_EQ(tp.ReadFile(backups + "Nacht.bvq"), "a backup of another day");
+    EXPECT_EQ(tp.ReadFile(backups + "Nacht.log"), "its report");
+    EXPECT_EQ(outcome.statusColor, StatusColor::Red);
+    EXPECT_EQ(BackupHistory(tp.registry(), kGuid).Counter(), -1);
+}
+
+TEST_F(BackupRunTest, ACancelDuringTheTestIsACancelAndKeepsTheGoodArchive) {
+    // An address book of several read buffers, so its test lets messages through.
+    std::string book(1u << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : book) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    Write("Adressbuch\\Benutzer.wab", book);
+    BackupRun run(tp.platform(), view, Options(0, "Geprueft"));
+    bool asked = false;
+    tp.pump().onProcess = [&] {
+        // The writer is busy testing once the status line says so.
+        if (asked || view.statuses.empty() || view.statuses.back().text.rfind("Teste: ", 0) != 0) return;
+        tp.prompter().answers.push_front(MsgResult::Yes);
+        asked = run.CancelBtnClick();
+    };
+    BackupOutcome outcome = run.Execute();
+    tp.pump().onProcess = nullptr;
+    ASSERT_TRUE(asked);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_EQ(outcome.statusText.rfind("Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *", 0), 0u) << outcome.statusText;
+    EXPECT_FALSE(view.ReportHas("Backup war FEHLERHAFT!"));
+    EXPECT_FALSE(view.ReportHas("User Aborted Operation"));
+    const std::string log = tp.ReadFile(backups + "Brevisto.log");
+    EXPECT_NE(log.find("Status    : ABGEBROCHEN"), std::string::npos);
+    EXPECT_EQ(log.find("Status    : FEHLER"), std::string::npos);
+    // The archive was complete before its test began: it stays, with its place in the chain.
+    TZipReader check(tp.platform());
+    check.SetZipName(backups + "Geprueft.bvq");
+    EXPECT_TRUE(check.TestArchive());
+    EXPECT_EQ(BackupHistory(tp.registry(), kGuid).FullName(), "Geprueft.bvq");
+}
+
+TEST_F(BackupRunTest, ACancelledRunGivesItsFilesBackTheirChangeMark) {
+    // The address book went in (and lost its mark) before the cancel in the mail folders;
+    // with the archive gone the next update backup must take it again.
+    if (test::TestPlatform::IsWindows()) GTEST_SKIP() << "Wine never clears the archive attribute";
+    const std::string inbox = store + "Inbox.dbx";
+    const std::string book = root + "Adressbuch\\Benutzer.wab";
+    BackupRun run(tp.platform(), view, Options(0, "Abbruch"));
+    bool asked = false;
+    bool bookCleared = false;
+    tp.pump().onProcess = [&] {
+        // Once the inbox is in, before the next folder.
+        if (asked || !run.Writer().IsBusy() || !view.ReportHas(" Datei " + inbox + " gesichert.")) return;
+        bookCleared = (tp.files().GetAttributes(book) & FileAttr::Archive) == 0;
+        tp.prompter().answers.push_front(MsgResult::Yes);
+        asked = run.CancelBtnClick();
+    };
+    BackupOutcome outcome = run.Execute();
+    tp.pump().onProcess = nullptr;
+    ASSERT_TRUE(asked);
+    ASSERT_TRUE(bookCleared);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_FALSE(FileExists(tp.files(), backups + "Abbruch.bvq"));
+    EXPECT_TRUE(view.ReportHas("Das unvollständige Backup " + backups + "Abbruch.bvq wurde gelöscht."));
+    EXPECT_NE(tp.files().GetAttributes(book) & FileAttr::Archive, 0u);
+    EXPECT_EQ(BackupHistory(tp.registry(), kGuid).Counter(), -1);
+}
+
+// Files whose writes into one named file fail, as on a disk that fills up just then.
+class FailingWritesTo : public test::FaultyFiles {
+public:
+    FailingWritesTo(Files& inner, std::string name) : FaultyFiles(inner), name_(std::move(name)) {}
+    std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode, long* error = nullptr) override {
+        auto stream = FaultyFiles::Open(path, mode, error);
+        if (!stream || mode == OpenMode::Read || !SameText(ExtractFileName(path), name_)) return stream;
+        struct Refusing : FileStream {
+            std::unique_ptr<FileStream> inner;
+            size_t Read(void* b, size_t n) override { return inner->Read(b, n); }
+            bool Write(const void*, size_t) override { return false; }
+            bool Seek(uint64_t p) override { return inner->Seek(p); }
+            uint64_t Position() override { return inner->Position(); }
+            uint64_t Size() override { return inner->Size(); }
+            bool Truncate() override { return inner->Truncate(); }
+            bool Close() override { return inner->Close(); }
+        };
+        auto refusing = std::make_unique<Refusing>();
+        refusing->inner = std::move(stream);
+        return refusing;
+    }
+
+private:
+    std::string name_;
+};
+
+TEST_F(BackupRunTest, AListThatCannotBeWrittenFailsItsGroup) {
+    struct Case {
+        const char* file;
+        BackupGroup group;
+        const char* line;
+    } cases[] = {
+        {"REALNAME.TMP", BackupGroup::MailFolders, "Fehler beim Speichern der Mailordner!"},
+        {"PAPER.TMP", BackupGroup::Stationery, "Datei für die Briefpapier-Übersicht konnte nicht gesichert werden!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        FailingWritesTo files(tp.files(), c.file);
+        Platform p{tp.registry(), files, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+        test::RecordingView v;
+        tp.prompter().messages.clear();
+        BackupRun run(p, v, Options(0, std::string("Liste") + c.file[0]));
+        BackupOutcome outcome = run.Execute();
+        EXPECT_FALSE(outcome.succeeded);
+        EXPECT_NE(outcome.statusText.find("Backup war NICHT erfolgreich!"), std::string::npos);
+        EXPECT_TRUE(v.ReportHas(c.line));
+        EXPECT_EQ(v.LastIcon(c.group), StatusIcon::Failed);
+        EXPECT_FALSE(tp.prompter().messages.empty());
+        EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + c.file));
+        // Never an empty list in the archive; the data it describes is saved all the same.
+        std::vector<std::string> entries = Entries(run.ArchivePath());
+        EXPECT_EQ(std::find(entries.begin(), entries.end(), c.file), entries.end());
+        EXPECT_NE(std::find(entries.begin(), entries.end(), "Inbox.dbx"), entries.end());
+        EXPECT_NE(tp.ReadFile(backups + "Brevisto.log").find("Status    : FEHLER"), std::string::npos);
+    }
+}
+
+TEST_F(BackupRunTest, FavouritesAreNeverLostSilentlyUnderAFault) {
+    if (!tp.Posix()) GTEST_SKIP() << "the favourites are the user's real folder on Windows";
+    const std::string favorites = TPathComponent(tp.platform()).ShellFavoritesFolder() + "\\";
+    ForceDirectories(tp.files(), favorites + "Banken\\");
+    ASSERT_TRUE(tp.WriteFile(favorites + "Heise.url", "[InternetShortcut]\r\nURL=http://www.heise.de/\r\n"));
+    ASSERT_TRUE(tp.WriteFile(favorites + "Banken\\Sparkasse.url", "[InternetShortcut]\r\n"));
+    BackupOptions o = Options(0, "Fav");
+    o.save = {};
+    o.save[CBSave6] = true;
+    o.save[CBSave4] = true;  // another group keeps the archive when the favourites go missing
+    test::FaultyFiles counting(tp.files());
+    {
+        Platform p{tp.registry(), counting, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+        test::RecordingView v;
+        BackupRun run(p, v, o);
+        ASSERT_TRUE(run.Execute().succeeded);
+        ASSERT_TRUE(tp.files().DeleteFile(backups + "Fav.bvq"));
+    }
+    for (test::FileOp op : {test::FileOp::Open, test::FileOp::Read, test::FileOp::Seek, test::FileOp::Write}) {
+        for (int at = 1; at <= counting.Seen(op); ++at) {
+            SCOPED_TRACE(std::string(test::FileOpName(op)) + " #" + std::to_string(at));
+            test::FaultyFiles files(tp.files());
+            files.FailAt(op, at, test::FaultMode::Once);
+            Platform p{tp.registry(), files, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+            test::RecordingView v;
+            BackupRun run(p, v, o);
+            const BackupOutcome outcome = run.Execute();
+            if (outcome.succeeded) {
+                // Success means the favourites are in the archive, whole.
+                TZipReader outer(tp.platform());
+                outer.SetZipName(backups + "Fav.bvq");
+                outer.SetDestDir(tp.TempDir() + "aus\\");
+                outer.SetOverwriteMode(TOverwriteMode::Always);
+                outer.FilesList() = {"iefav.zip"};
+                ASSERT_EQ(outer.ExtractMatching(), 1);
+                EXPECT_EQ(Entries(tp.TempDir() + "aus\\iefav.zip").size(), 3u);  // two files, one folder
+            } else {
+                EXPECT_EQ(outcome.statusColor, StatusColor::Red);
+            }
+            EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + "iefav.zip"));
+            for (const char* file : {"Fav.bvq", "Fav.log"})
+                if (FileExists(tp.files(), backups + file)) {
+                    ASSERT_TRUE(tp.files().DeleteFile(backups + file));
+                }
+        }
+    }
+}
 
 // Registry whose reads of keys below a path fail, as for a key deleted while it is read.
 class FailingRegistry : public Registry {

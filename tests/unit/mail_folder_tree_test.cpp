@@ -222,8 +222,8 @@ TEST_F(MailFolderTreeTest, UnreadableFolderIndexTellsTheUserAndLeavesNoTree) {
     const std::string good = MakeStore("gut", {{1, 0, "Lokale Ordner", ""}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        tp.files().DeleteFile(store + "Folders.dbx");
-        tp.files().CreateDirectory(store);
+        (void)tp.files().DeleteFile(store + "Folders.dbx");
+        (void)tp.files().CreateDirectory(store);
         c.make(store + "Folders.dbx");
         // A tree of another identity is left from before.
         ASSERT_TRUE(tree.LoadFolderTree(identity, good, bkFull));

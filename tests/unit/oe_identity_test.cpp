@@ -430,7 +430,7 @@ TEST_F(OeIdentityTest, TouchedMailFileChangesButStaysReadable) {
     const std::string before = tp.ReadFile(inbox.path);
     const uint64_t size = inbox.size;
     // A backup clears the mark; Wine never does, so only the native run sees it cleared.
-    tp.files().SetAttributes(inbox.path, FileAttr::Normal);
+    EXPECT_TRUE(tp.files().SetAttributes(inbox.path, FileAttr::Normal));
     ASSERT_TRUE(test::TouchMailFile(tp.platform(), inbox, 3));
     EXPECT_EQ(inbox.size, size);
     const std::string after = tp.ReadFile(inbox.path);

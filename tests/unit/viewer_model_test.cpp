@@ -67,7 +67,7 @@ protected:
     }
     void TearDown() override {
         // The viewer makes the backup folder current; Windows cannot remove a current folder.
-        tp.files().SetCurrentDirectory(startDir);
+        (void)tp.files().SetCurrentDirectory(startDir);
         Cleanup();
     }
     void Cleanup() { tp.registry().DeleteKeyTree(RegRoot::CurrentUser, SettingsKey); }
@@ -190,14 +190,14 @@ TEST_F(ViewerModelTest, UpdateLineOfUpdateBackups) {
     };
     for (const Case& c : cases) {
         const std::string archive = backups + "B.bvq";
-        tp.files().DeleteFile(archive);
+        (void)tp.files().DeleteFile(archive);
         MakeBackup(archive, {{"Inbox.dbx", "x"}}, Comment(c.type, c.counter, "Hauptidentität"));
         ViewerModel m(tp.platform(), "");
         m.Open();
         EXPECT_EQ(m.UpdateLine(), c.line);
     }
     // An archive without a record is no update backup either.
-    tp.files().DeleteFile(backups + "B.bvq");
+    EXPECT_TRUE(tp.files().DeleteFile(backups + "B.bvq"));
     MakeBackup(backups + "B.bvq", {{"Inbox.dbx", "x"}}, "");
     ViewerModel m(tp.platform(), "");
     m.Open();

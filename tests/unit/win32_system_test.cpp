@@ -195,6 +195,22 @@ TEST(Win32Functions, RunTimeLookupFindsPresentAndMissingFunctions) {
     EXPECT_EQ(nullptr, win32::FindWindowsFunction("brevisto-no-such.dll", "GetVersion"));
 }
 
+TEST(Win32Functions, LibrariesComeFromTheSystemFolderNotTheCurrentOne) {
+    // The backup run makes its temporary folder current; a file there named like a system
+    // library must never be the one that is loaded.
+    test::TestPlatform tp;
+    const std::string folder = tp.TempDir() + "dllsuche\\";
+    ASSERT_TRUE(tp.WriteFile(folder + "msimg32.dll", "MZ no library at all"));
+    char previous[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+    const bool alreadyLoaded = GetModuleHandleA("msimg32.dll") != nullptr;
+    void* function = win32::FindWindowsFunction("msimg32.dll", "AlphaBlend");
+    SetCurrentDirectoryA(previous);
+    if (alreadyLoaded) GTEST_SKIP() << "msimg32.dll was loaded before the test";
+    EXPECT_NE(nullptr, function);
+}
+
 // Reads a shortcut back through the shell's own link object.
 struct ReadShortcut {
     bool ok = false;

@@ -11,6 +11,7 @@
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/shell/folder_check.h"
+#include "brevisto/shell/outlook_express.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
 #include "brevisto/wizard/unattended_prompter.h"
@@ -18,6 +19,7 @@
 #include "common/msg_box.h"
 #include "platform/ansi.h"
 #include "platform/path.h"
+#include "platform/posix/posix_platform.h"
 #include "tests/support/faulty_files.h"
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_wizard_view.h"
@@ -383,7 +385,7 @@ TEST_F(WizardFormShow, TheBackupFolderFallsBackToTheDocuments) {
     ASSERT_GT(documents.size(), std::string("bvq-backups\\").size());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);
-        tp.files().RemoveDirectory(documents);
+        (void)tp.files().RemoveDirectory(documents);
         Settings(tp.platform()).SetString("bakFolder", c.setting);
         Open(0);
         const std::string expected = *c.expected ? c.expected : documents;
@@ -566,8 +568,10 @@ TEST_F(WizardEndSelection, ThePasswordIsAskedForWhenTheSettingsSaySo) {
         bool notice;
     };
     const Case cases[] = {
-        {false, MsgResult::Yes, true, true, "", 0, false},
-        {true, MsgResult::No, true, true, "", 0, false},
+        // The notice about the accounts' passwords comes whenever accounts are saved.
+        {false, MsgResult::Yes, true, true, "", 0, true},
+        {false, MsgResult::Yes, true, false, "", 0, false},
+        {true, MsgResult::No, true, true, "", 0, true},
         {true, MsgResult::Yes, false, true, "", 1, true},
         {true, MsgResult::Yes, true, true, "geheim", 1, true},
         {true, MsgResult::Yes, true, false, "geheim", 1, false},
@@ -695,6 +699,47 @@ TEST_F(WizardEndSelection, OkInThePreferencesReturnsWithTheNewFolders) {
     EXPECT_TRUE(FileExists(tp.files(), wizard->Run()->ArchivePath()));
 }
 
+TEST_F(WizardEndSelection, AFolderFromThePreferencesNeverLosesABackupThere) {
+    OpenWithIdentity();
+    files.freeBytes = {{backups, 1000}};
+    Next(wpMails);
+    Next(wpOthers);
+    // The other folder holds a backup of the very name the first page accepted.
+    const std::string elsewhere = tp.TempDir() + "Anderswo\\";
+    const std::string name = view.fields[WizardField::BackupName];
+    const std::string existing = elsewhere + name + ".bvq";
+    ASSERT_TRUE(ForceDirectories(tp.files(), elsewhere));
+    ASSERT_TRUE(tp.WriteFile(existing, "the backup of another day"));
+    view.preferencesAnswer = true;
+    view.preferencesResult.bakFolder = elsewhere;
+    view.preferencesResult.tmpFolder = tp.TempDir() + "Zwischen\\";
+    wizard->NextBtnClick();
+    ASSERT_EQ(wizard->Page(), wpOthers);
+    Next(wpEndSelection);
+    tp.prompter().messages.clear();
+    view.focused.clear();
+    wizard->NextBtnClick();
+
+    // The run does not start: the first page's message, its page and its name field.
+    EXPECT_FALSE(wizard->Result().runStarted);
+    ExpectBox(LastMessage(tp), BackupExistsText(name), mkError, bsOk);
+    EXPECT_EQ(wizard->Page(), wpIdentity);
+    EXPECT_EQ(view.page, wpIdentity);
+    ASSERT_FALSE(view.focused.empty());
+    EXPECT_EQ(view.focused.back(), WizardField::BackupName);
+    EXPECT_EQ(tp.ReadFile(existing), "the backup of another day");
+
+    // Another name, and the backup goes where the preferences said.
+    view.fields[WizardField::BackupName] = "Neu";
+    Next(wpMails);
+    Next(wpOthers);
+    Next(wpEndSelection);
+    Next(wpBackup);
+    EXPECT_TRUE(wizard->Result().succeeded);
+    EXPECT_TRUE(FileExists(tp.files(), elsewhere + "Neu.bvq"));
+    EXPECT_EQ(tp.ReadFile(existing), "the backup of another day");
+}
+
 // ---- a run from the wizard -------------------------------------------------------------
 
 using WizardRun = WizardTest;
@@ -784,6 +829,109 @@ TEST_F(WizardCloseQuery, AfterTheRunNothingIsAsked) {
         // With "stop the program" the whole program ends with the wizard.
         EXPECT_EQ(model.Result().endApplication, stopProgram);
     }
+}
+
+TEST_F(WizardCloseQuery, ACloseDuringTheRunWaitsForItsEnd) {
+    // The close box and a cancel click while nothing can be aborted ask the same: the run
+    // completes untouched, then the program ends.
+    for (bool viaCancelButton : {false, true}) {
+        SCOPED_TRACE(viaCancelButton);
+        test::TestPlatform own;
+        test::OeIdentityOptions options;
+        options.mailBytes = 64u << 10;
+        test::OeIdentityBuilder(own.platform()).Build(options);
+        test::RecordingWizardView shown;
+        WizardModel model(own.platform(), shown, 0, false, "");
+        model.FormCreate();
+        model.FormShow();
+        for (int i = 0; i < 3; ++i) model.NextBtnClick();
+        ASSERT_EQ(model.Page(), wpEndSelection);
+        own.prompter().messages.clear();
+        bool asked = false;
+        own.pump().onProcess = [&] {
+            if (asked || !model.Run() || model.Run()->Idle() || model.Run()->Writer().IsBusy()) return;
+            asked = true;
+            if (viaCancelButton) {
+                model.CancelBtnClick();
+            } else {
+                EXPECT_FALSE(model.CloseQuery());
+            }
+            EXPECT_EQ(shown.closed, 0);
+            EXPECT_FALSE(shown.cancelEnabled);
+        };
+        model.NextBtnClick();
+        own.pump().onProcess = nullptr;
+        ASSERT_TRUE(asked);
+        EXPECT_TRUE(model.Result().succeeded);
+        EXPECT_TRUE(model.Result().endApplication);
+        EXPECT_EQ(shown.closed, 1);
+        // No step was cut short: no message at all, the log says OK.
+        for (const auto& m : own.prompter().messages) ADD_FAILURE() << m.text;
+        const std::string log = own.ReadFile(model.Run()->BackupFolder() + "Brevisto.log");
+        EXPECT_NE(log.find("Status    : OK"), std::string::npos) << log;
+        EXPECT_TRUE(FileExists(own.files(), model.Run()->ArchivePath()));
+    }
+}
+
+// ---- Outlook Express started while the wizard was open ----------------------------------
+
+using WizardOutlookExpress = WizardTest;
+
+TEST_F(WizardOutlookExpress, TheBackupPageChecksAgainAndNextBecomesCancel) {
+    OpenWithIdentity();
+    Next(wpMails);
+    Next(wpOthers);
+    Next(wpEndSelection);
+    PosixSystem& system = tp.Posix()->system;
+    system.windows = {{kOutlookExpressWindowClass, "Posteingang - Outlook Express"}};
+    Settings(tp.platform()).SetBool("OEautoClose", false);
+    tp.prompter().messages.clear();
+    tp.prompter().answers = {MsgResult::Yes};
+    wizard->NextBtnClick();
+    ExpectBox(LastMessage(tp), kOEPleaseCloseText, mkError, bsYesNo);
+    EXPECT_EQ(view.oePreferencesRuns, 1);
+    EXPECT_FALSE(wizard->Result().runStarted);
+    EXPECT_EQ(view.nextCaption, "&Abbrechen");
+    EXPECT_TRUE(view.nextEnabled);
+    EXPECT_TRUE(view.backEnabled);
+
+    // Back and "&Fertig stellen" once Outlook Express is closed: the run starts.
+    wizard->BackBtnClick();
+    ASSERT_EQ(wizard->Page(), wpEndSelection);
+    system.windows.clear();
+    wizard->btnSeparateStartClick();
+    EXPECT_TRUE(wizard->Result().runStarted);
+    EXPECT_TRUE(wizard->Result().succeeded);
+    EXPECT_FALSE(wizard->Result().oeClosedByProgram);
+}
+
+TEST_F(WizardOutlookExpress, NextAsCancelClosesAndAClosedOneIsRemembered) {
+    OpenWithIdentity();
+    Next(wpMails);
+    Next(wpOthers);
+    Next(wpEndSelection);
+    PosixSystem& system = tp.Posix()->system;
+    system.windows = {{kOutlookExpressWindowClass, "Posteingang - Outlook Express", true}};
+    Settings(tp.platform()).SetBool("OEautoClose", false);
+    tp.prompter().answers = {MsgResult::No};
+    wizard->NextBtnClick();
+    ASSERT_FALSE(wizard->Result().runStarted);
+    wizard->NextBtnClick();
+    EXPECT_EQ(view.closed, 1);
+    EXPECT_FALSE(wizard->Result().runStarted);
+
+    // With automatic closing the wizard closes it, the run goes on, and the main window
+    // learns that the program closed it (to start it again afterwards).
+    test::RecordingWizardView again;
+    system.windows = {{kOutlookExpressWindowClass, "Posteingang - Outlook Express"}};
+    Settings(tp.platform()).SetBool("OEautoClose", true);
+    WizardModel model(platform, again, 0, false, "");
+    model.FormCreate();
+    model.FormShow();
+    for (int i = 0; i < 4; ++i) model.NextBtnClick();
+    EXPECT_TRUE(model.Result().succeeded);
+    EXPECT_TRUE(model.Result().oeClosedByProgram);
+    EXPECT_TRUE(system.windows.empty());
 }
 
 // ---- the unattended run ------------------------------------------------------------------

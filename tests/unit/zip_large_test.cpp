@@ -86,7 +86,7 @@ TEST(ZipLargeTest, EntryAndArchiveAbove4GiB) {
     if (HaveTool("bsdtar")) {
         EXPECT_EQ(Shell("bsdtar -tf " + host), 0) << "bsdtar -tf";
     }
-    tp.files().DeleteFile(stored);
+    (void)tp.files().DeleteFile(stored);
 
     // Deflated and encrypted: a small archive holding an entry above 4 GiB.
     const std::string packed = tp.TempDir() + "gross1.zip";

@@ -134,6 +134,7 @@ public:
     void SetNextCaption(const std::string& caption) override { SetItemText(hwnd_, IDC_WIZ_NEXT, caption); }
     void SetBackEnabled(bool enabled) override { EnableItem(hwnd_, IDC_WIZ_BACK, enabled); }
     void SetCancelCaption(const std::string& caption) override { SetItemText(hwnd_, IDCANCEL, caption); }
+    void SetCancelEnabled(bool enabled) override { EnableWindow(GetDlgItem(hwnd_, IDCANCEL), enabled); }
     void ShowPrintButton(bool shown) override { ShowItem(hwnd_, IDC_WIZ_PRINT, shown); }
     void ShowFinishButton(bool shown) override { ShowWindow(Item(IDC_WIZ_FINISH), shown ? SW_SHOW : SW_HIDE); }
     void SetFinishEnabled(bool enabled) override { EnableWindow(Item(IDC_WIZ_FINISH), enabled); }
@@ -208,6 +209,9 @@ public:
     }
     bool RunPreferences(PreferencesValues& values) override {
         return RunPreferencesDialog(hwnd_, p_, PrefTab::Folders, &values);
+    }
+    void RunOutlookExpressPreferences() override {
+        RunPreferencesDialog(hwnd_, p_, PrefTab::OutlookExpress, nullptr);
     }
     bool RunPasswordDialog(std::string& password) override { return ui::RunPasswordDialog(hwnd_, p_, password); }
     NoticeAnswer RunNoticeDialog(const std::string& text) override { return ui::RunNoticeDialog(hwnd_, text); }
