@@ -647,9 +647,10 @@ TZipReader::DecodeResult TZipReader::DecodeEntry(int index, const std::string& p
 }
 
 TZipReader::DecodeResult TZipReader::DecodeWithRetries(
-    int index, FileStream* out, Progress* progress, const std::function<void()>& restartOutput) {
+    int index, FileStream* out, Progress* progress, const std::function<void()>& restartOutput,
+    int offersMade) {
     const bool encrypted = At(index).header.Encrypted();
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = offersMade;; ++attempt) {
         const std::string tried = password_;
         const DecodeResult r = DecodeEntry(index, tried, out, progress);
         if (r == DecodeResult::Ok || r == DecodeResult::WriteFailed || !encrypted) return r;
@@ -809,13 +810,15 @@ bool TZipReader::ExtractOne(int index, Progress& progress) {
     if (!folder.empty() && !DirectoryExists(p_.files, folder)) ForceDirectories(p_.files, folder);
 
     // The password is settled before anything is written.
+    int offersMade = 0;
     if (e.header.Encrypted()) {
         const std::string before = password_;
         DecodeResult check = DecodeResult::BadPassword;
+        int attempt = 0;
         FileStream& in = OpenArchive();
         const uint64_t data = LocalDataOffset(in, e.header);
         if (data == 0 || e.header.compressedSize < kEncryptionHeaderSize) return false;
-        for (int attempt = 0; attempt < kMaxPasswordTries; ++attempt) {
+        for (; attempt < kMaxPasswordTries; ++attempt) {
             uint8_t head[kEncryptionHeaderSize];
             if (!ReadAt(in, data, head, sizeof head)) return false;
             TZipCrypto crypto(password_);
@@ -837,6 +840,9 @@ bool TZipReader::ExtractOne(int index, Progress& progress) {
             progress.done += e.header.compressedSize;
             return false;
         }
+        // A wrong password passes the one-byte check now and then: the offers made so far
+        // count against the same bound.
+        offersMade = attempt;
     }
 
     // Decompress beside the target; the target is replaced only by a complete, checked file.
@@ -850,7 +856,7 @@ bool TZipReader::ExtractOne(int index, Progress& progress) {
     bool rewound = true;
     const DecodeResult r = DecodeWithRetries(index, raw, &progress, [raw, &rewound] {
         rewound = raw->Seek(0) && raw->Truncate() && rewound;
-    });
+    }, offersMade);
     const bool closed = out->Close();
     out.reset();
     if (r != DecodeResult::Ok || !closed || !rewound) return false;

@@ -185,9 +185,10 @@ protected:
     // checked and discarded). `password` is the one to try.
     DecodeResult DecodeEntry(int index, const std::string& password, FileStream* out,
                              Progress* progress);
-    // The password check and CRC comparison with the bounded OnBadPassword retries.
+    // The password check and CRC comparison with the bounded OnBadPassword retries;
+    // `offersMade` counts offers already taken for this entry.
     DecodeResult DecodeWithRetries(int index, FileStream* out, Progress* progress,
-                                   const std::function<void()>& restartOutput);
+                                   const std::function<void()>& restartOutput, int offersMade = 0);
     // Where the entry's data start (after the local header); 0 when its local header is broken.
     uint64_t LocalDataOffset(FileStream& in, const TZipHeader& h);
     void LoadComment();

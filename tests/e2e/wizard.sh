@@ -46,6 +46,7 @@ use_backup_folder() {
 [$SETTINGS_KEY]
 "bakFolder"="C:\\\\e2e\\\\bak\\\\"
 "tmpFolder"="C:\\\\e2e\\\\tmp\\\\"
+"again_password"=dword:00000001
 EOF
 }
 
@@ -464,6 +465,7 @@ test_wizard_password_question_dialog_and_notice() {
   reg_import <<EOF2
 [$SETTINGS_KEY]
 "askForPassword"=dword:00000001
+"again_password"=dword:00000000
 EOF2
   open_wizard full
   drive settext "$WIZ" "$BACKUP_NAME" "Verschluesselt"

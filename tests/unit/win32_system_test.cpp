@@ -200,6 +200,7 @@ TEST(Win32Functions, LibrariesComeFromTheSystemFolderNotTheCurrentOne) {
     // library must never be the one that is loaded.
     test::TestPlatform tp;
     const std::string folder = tp.TempDir() + "dllsuche\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(tp.WriteFile(folder + "msimg32.dll", "MZ no library at all"));
     char previous[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));
