@@ -27,7 +27,7 @@ save_box() { echo "id=$((2830 + $1))"; }
 # An identity with mail, registered as Outlook Express 6's; sets ID_GUID and ID_STORE.
 make_identity() {  # [make_identity options]
   oe_version '6,0,2900,5512'
-  [ -f "$E2E_BIN/make_identity.exe" ] || skip "make_identity.exe is not built"
+  [ -f "$E2E_BIN/make_identity.exe" ] || fail "make_identity.exe is not built"
   wine "$E2E_BIN/make_identity.exe" --name "Hauptidentität" "$@" 2>&1 | tr -d '\r' \
     | iconv -f CP850 -t UTF-8 >"$E2E_RUN/identity.txt"
   ID_GUID=$(sed -n 's/^Identität: *Hauptidentität \({.*}\)$/\1/p' "$E2E_RUN/identity.txt")
@@ -281,7 +281,7 @@ test_wizard_update_needs_a_full_backup_and_gets_its_prefix() {
 
 # Writes C:\e2e\Nacht.BVT (and with --batch its batch file) for the identity.
 write_parameter_file() {  # [param-file options]
-  [ -f "$E2E_BIN/param-file.exe" ] || skip "param-file.exe is not built"
+  [ -f "$E2E_BIN/param-file.exe" ] || fail "param-file.exe is not built"
   mkdir -p "$WINEPREFIX/drive_c/e2e"
   wine "$E2E_BIN/param-file.exe" --out 'C:\e2e\Nacht.BVT' --name "Hauptidentität" --gid "\\$ID_GUID\\" \
     --mailpath "$ID_STORE" --savepath 'C:\e2e\bak\' "$@" >"$E2E_RUN/param-file.txt" 2>&1 \

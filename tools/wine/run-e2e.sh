@@ -103,10 +103,9 @@ screenshot() {
 }
 
 # The main window is built when it has controls (not only a bare frame).
-main_has_controls() { [ -n "$(drive controls "$MAIN" 2>/dev/null)" ]; }
-need_main_controls() { main_has_controls || skip "the main window has no controls yet"; }
+need_main_controls() { [ -n "$(drive controls "$MAIN" 2>/dev/null)" ] || fail "the main window has no controls"; }
 need_menu() {  # PATH
-  drive menuhas "$MAIN" "$1" 2>/dev/null || skip "the main window has no menu entry $1 yet"
+  drive menuhas "$MAIN" "$1" 2>/dev/null || fail "the main window has no menu entry $1"
 }
 
 # The message box that must appear now: prints "caption<LF>text"; fails after the time-out.
