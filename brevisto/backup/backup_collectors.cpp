@@ -6,6 +6,7 @@
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/backup/backup_run.h"
 #include "brevisto/backup/firefox_profiles.h"
+#include "brevisto/regfile/text_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
@@ -24,19 +25,6 @@ std::string CouldNotSave(const std::string& fill) {
 }
 
 }  // namespace
-
-bool BackupRun::WriteStagingFile(const std::string& path, const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    auto out = p_.files.Open(path, OpenMode::CreateAlways);
-    if (!out) return false;
-    const bool written = out->Write(text.data(), text.size());
-    if (out->Close() && written) return true;
-    out.reset();
-    // A list cut short would be archived as if it were complete.
-    DeleteStagingFile(path);
-    return false;
-}
 
 void BackupRun::SaveAddressBook() {
     const BackupGroup group = BackupGroup::AddressBook;
@@ -85,7 +73,7 @@ void BackupRun::SaveStationery() {
     list.insert(list.end(), papers.begin(), papers.end());
     const std::string listFile = tempFolder_ + "PAPER.TMP";
     DeleteStagingFile(listFile);
-    if (list.size() > 1 && !WriteStagingFile(listFile, list)) {
+    if (list.size() > 1 && !WriteTextLines(p_.files, listFile, list)) {
         // Without the list the files cannot be put back in their places; they are still saved.
         Fail(group, CouldNotSave("für die Briefpapier-Übersicht"), CouldNotSave("für die Briefpapier-Übersicht"));
         failed = true;
@@ -334,7 +322,7 @@ void BackupRun::SaveMailFolders() {
     }
     const std::string realNames = tempFolder_ + "REALNAME.TMP";
     DeleteStagingFile(realNames);
-    const bool mapWritten = saved && WriteStagingFile(realNames, map);
+    const bool mapWritten = saved && WriteTextLines(p_.files, realNames, map);
     if (mapWritten) writer_->FilesList().push_back(realNames);
     auto failMailStep = [&] {
         ShowMsgBox(p_.prompter,

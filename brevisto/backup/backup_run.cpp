@@ -7,6 +7,7 @@
 #include "brevisto/backup/backup_log.h"
 #include "brevisto/backup/backup_target.h"
 #include "brevisto/backup/mail_folder_tree.h"
+#include "brevisto/regfile/text_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
@@ -457,16 +458,10 @@ bool BackupRun::CancelBtnClick() {
 
 bool BackupRun::SaveReportFile() {
     if (ArchivePath().empty()) return false;
-    std::string text;
-    for (const std::string& line : report_) text += line + "\r\n";
     const std::string path = ChangeFileExt(ArchivePath(), ".log");
     ClearReadOnlyHidden(p_.files, path);
-    auto out = p_.files.Open(path, OpenMode::CreateAlways);
-    bool ok = out && out->Write(text.data(), text.size());
-    if (out) ok = out->Close() && ok;
-    if (ok) return true;
-    // Half a report is worse than none: it would look complete.
-    if (out) (void)p_.files.DeleteFile(path);
+    // Half a report is worse than none (it would look complete): a failed write leaves none.
+    if (WriteTextLines(p_.files, path, report_)) return true;
     ShowMsgBox(p_.prompter, "Der Report " + path + " konnte nicht gespeichert werden!", kCaption, mkError, bsOk);
     return false;
 }

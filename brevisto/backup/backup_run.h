@@ -124,7 +124,6 @@ private:
     // change mark again so that the next update backup takes them.
     void DiscardUnfinishedArchive();
     void RestoreChangeMarks();
-    bool WriteStagingFile(const std::string& path, const std::vector<std::string>& lines);
 
     // The add protocol: adds what FilesList holds; a cancel or a broken archive ends only
     // this addition. Returns the number of files added.

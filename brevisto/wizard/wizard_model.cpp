@@ -615,16 +615,8 @@ void WizardModel::FailUnattended(const std::string& reason) {
         // The report file stands where the archive would have been, so the failure is found
         // beside the backups, and the log says "FEHLER".
         const std::string archive = name.empty() ? std::string() : folder + WithBackupExtension(name);
-        if (!archive.empty()) {
-            std::string text;
-            for (const std::string& line : notes_) text += line + "\r\n";
-            const std::string report = ChangeFileExt(archive, ".log");
-            if (auto out = p_.files.Open(report, OpenMode::CreateAlways)) {
-                const bool written = out->Write(text.data(), text.size());
-                // A report cut short would look complete; the log below still tells.
-                if (!out->Close() || !written) (void)p_.files.DeleteFile(report);
-            }
-        }
+        // A report that cannot be written leaves none; the log below still tells.
+        if (!archive.empty()) (void)WriteTextLines(p_.files, ChangeFileExt(archive, ".log"), notes_);
         LogEntry entry{identity ? identity->Username : std::string(), true, archive, false, false};
         WriteLogEntry(p_, folder, LogPart::Header, entry);
         WriteLogEntry(p_, folder, LogPart::Status, entry);

@@ -115,6 +115,29 @@ void ExpectBox(const test::RecordedMessage* message, const std::string& text, ui
     EXPECT_EQ(message->style, box.style);
 }
 
+// A wizard over a platform of its own with one identity, for tables of cases that each
+// need a fresh machine. Settings and history go in before Show.
+struct FreshWizard {
+    explicit FreshWizard(int kind, uint64_t mailBytes = 64u << 10) : kind_(kind) {
+        test::OeIdentityOptions options;
+        options.mailBytes = mailBytes;
+        one = test::OeIdentityBuilder(own.platform()).Build(options);
+    }
+    WizardModel& Show() {
+        model = std::make_unique<WizardModel>(own.platform(), shown, kind_, false, "");
+        model->FormCreate();
+        model->FormShow();
+        return *model;
+    }
+    test::TestPlatform own;
+    test::OeIdentity one;
+    test::RecordingWizardView shown;
+    std::unique_ptr<WizardModel> model;
+
+private:
+    int kind_;
+};
+
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -326,17 +349,12 @@ TEST_F(WizardFormShow, TheOnlyIdentityIsChosenAndNamed) {
     };
     for (const Case& c : {Case{0, "", "Brevisto : Backup anlegen"}, Case{1, "UPD_", "Brevisto : Backup aktualisieren"}}) {
         SCOPED_TRACE(c.kind);
-        test::TestPlatform own;
-        const test::OeIdentity one = [&] {
-            test::OeIdentityOptions options;
-            options.mailBytes = 64u << 10;
-            return test::OeIdentityBuilder(own.platform()).Build(options);
-        }();
+        FreshWizard w(c.kind);
+        test::TestPlatform& own = w.own;
+        const test::OeIdentity& one = w.one;
+        test::RecordingWizardView& shown = w.shown;
         BackupHistory(own.registry(), one.keyName).Record(0, "Voll.bvq", "01.03.2026 10:00:00");
-        test::RecordingWizardView shown;
-        WizardModel model(own.platform(), shown, c.kind, false, "");
-        model.FormCreate();
-        model.FormShow();
+        WizardModel& model = w.Show();
         EXPECT_TRUE(own.prompter().messages.empty());
         EXPECT_EQ(shown.caption, c.caption);
         EXPECT_EQ(shown.updatePicture, c.kind == 1);
@@ -398,13 +416,12 @@ TEST_F(WizardFormShow, TheBackupFolderFallsBackToTheDocuments) {
 TEST_F(WizardFormShow, AnUpdateNeedsAFullBackupFirst) {
     for (bool hadFullBackup : {false, true}) {
         SCOPED_TRACE(hadFullBackup);
-        test::TestPlatform own;
-        const test::OeIdentity one = test::OeIdentityBuilder(own.platform()).Build(test::OeIdentityOptions{});
+        FreshWizard w(1, test::OeIdentityOptions{}.mailBytes);
+        test::TestPlatform& own = w.own;
+        const test::OeIdentity& one = w.one;
+        test::RecordingWizardView& shown = w.shown;
         if (hadFullBackup) BackupHistory(own.registry(), one.keyName).Record(0, "Voll.bvq", "01.03.2026 10:00:00");
-        test::RecordingWizardView shown;
-        WizardModel model(own.platform(), shown, 1, false, "");
-        model.FormCreate();
-        model.FormShow();
+        WizardModel& model = w.Show();
         if (hadFullBackup) {
             EXPECT_TRUE(own.prompter().messages.empty());
             EXPECT_TRUE(shown.nextEnabled);
@@ -579,17 +596,13 @@ TEST_F(WizardEndSelection, ThePasswordIsAskedForWhenTheSettingsSaySo) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.ask) + std::to_string(c.answer) + std::to_string(c.dialogOk) +
                      std::to_string(c.accounts));
-        test::TestPlatform own;
-        test::OeIdentityOptions options;
-        options.mailBytes = 64u << 10;
-        test::OeIdentityBuilder(own.platform()).Build(options);
+        FreshWizard w(0);
+        test::TestPlatform& own = w.own;
+        test::RecordingWizardView& shown = w.shown;
         Settings(own.platform()).SetBool("askForPassword", c.ask);
-        test::RecordingWizardView shown;
         shown.passwordAnswer = c.dialogOk;
         shown.passwordEntered = "geheim";
-        WizardModel model(own.platform(), shown, 0, false, "");
-        model.FormCreate();
-        model.FormShow();
+        WizardModel& model = w.Show();
         model.NextBtnClick();
         model.NextBtnClick();
         shown.checked[CBSave2] = c.accounts;
@@ -811,15 +824,10 @@ TEST_F(WizardCloseQuery, BeforeTheRunTheUserIsAsked) {
 TEST_F(WizardCloseQuery, AfterTheRunNothingIsAsked) {
     for (bool stopProgram : {false, true}) {
         SCOPED_TRACE(stopProgram);
-        test::TestPlatform own;
-        test::OeIdentityOptions options;
-        options.mailBytes = 64u << 10;
-        test::OeIdentityBuilder(own.platform()).Build(options);
+        FreshWizard w(0);
+        test::TestPlatform& own = w.own;
         Settings(own.platform()).SetBool("stopProgram", stopProgram);
-        test::RecordingWizardView shown;
-        WizardModel model(own.platform(), shown, 0, false, "");
-        model.FormCreate();
-        model.FormShow();
+        WizardModel& model = w.Show();
         for (int i = 0; i < 4; ++i) model.NextBtnClick();
         ASSERT_EQ(model.Page(), wpBackup);
         ASSERT_TRUE(model.Result().succeeded);
@@ -836,14 +844,10 @@ TEST_F(WizardCloseQuery, ACloseDuringTheRunWaitsForItsEnd) {
     // completes untouched, then the program ends.
     for (bool viaCancelButton : {false, true}) {
         SCOPED_TRACE(viaCancelButton);
-        test::TestPlatform own;
-        test::OeIdentityOptions options;
-        options.mailBytes = 64u << 10;
-        test::OeIdentityBuilder(own.platform()).Build(options);
-        test::RecordingWizardView shown;
-        WizardModel model(own.platform(), shown, 0, false, "");
-        model.FormCreate();
-        model.FormShow();
+        FreshWizard w(0);
+        test::TestPlatform& own = w.own;
+        test::RecordingWizardView& shown = w.shown;
+        WizardModel& model = w.Show();
         for (int i = 0; i < 3; ++i) model.NextBtnClick();
         ASSERT_EQ(model.Page(), wpEndSelection);
         own.prompter().messages.clear();
