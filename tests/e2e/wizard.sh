@@ -523,3 +523,101 @@ EOF2
   wait_brevisto_exit 120 || fail "the unattended run did not end"
   expect_eq "$BV_EXIT" 0 "exit code"
 }
+
+# The wizard's run with the status line on the mail folders (a large store packed hard).
+start_slow_run() {  # NAME
+  make_identity --mail-mb 120
+  use_backup_folder
+  reg_import <<EOF2
+[$SETTINGS_KEY]
+"Compression"=dword:00000009
+EOF2
+  open_wizard full
+  drive settext "$WIZ" "$BACKUP_NAME" "$1"
+  next
+  wait_tree
+  next
+  next
+  expect_page "Ende der Auswahl (4/6)"
+  drive click "$WIZ" "$FINISH"
+  expect_page "Backup der Daten (5/6)"
+  local i
+  for ((i = 0; i < 200; i++)); do
+    case "$(drive text "$WIZ" "$STATUS" 2>/dev/null)" in "Sichere: "*.dbx*) return 0 ;; esac
+    sleep 0.05
+  done
+  fail "the run never reached the mail folders (status: $(drive text "$WIZ" "$STATUS" 2>/dev/null))"
+}
+
+test_wizard_close_during_the_run_waits_for_its_end() {
+  start_slow_run "Geschlossen"
+  drive close "$WIZ"
+  # The run goes on: no failed step, no question; the wizard stays until the run has ended.
+  local out
+  if out=$(drive msgbox 3000 2>/dev/null); then fail "a message box after the close: $out"; fi
+  drive exists "$WIZ" || fail "the wizard closed in the middle of the run"
+  enabled "$CANCEL" && fail "Cancel still enabled after the close was taken"
+  screenshot wizard-5-close-requested
+  wait_brevisto_exit 120 || fail "the program did not end after the run"
+  expect_eq "$BV_EXIT" 0 "exit code"
+  unzip -tq "$BAK/Geschlossen.bvq" >/dev/null || fail "the archive does not test good"
+  archive_entries "$BAK/Geschlossen.bvq" | grep -qx 'Posteingang.dbx' || fail "the inbox is not in the archive"
+  expect_eq "$(log_status)" "OK" "log"
+  local report
+  report=$(iconv -f CP1252 -t UTF-8 "$BAK/Geschlossen.log" | tr -d '\r')
+  case "$report" in *"konnte nicht gesichert werden"*) fail "the report names a failed step: $report" ;; esac
+  expect_contains "$report" "Backup war ERFOLGREICH!" "report"
+}
+
+test_wizard_folder_from_the_space_notice_never_overwrites_a_backup() {
+  make_identity --mail-mb 2
+  use_backup_folder
+  printf 'alt' >"$BAK/Sicherung.bvq"
+  # The first backup folder is too small for the run; the notice leads to the preferences.
+  local small
+  small=$(test_dir klein)
+  mount -t tmpfs -o size=256k tmpfs "$small" 2>/dev/null \
+    || skip "no tmpfs can be mounted here (needs root in a private mount namespace)"
+  reg_import <<EOF2
+[$SETTINGS_KEY]
+"bakFolder"="C:\\\\e2e\\\\klein\\\\"
+EOF2
+  open_wizard full
+  expect_eq "$(drive text "$WIZ" "$BACKUP_DIR")" 'C:\e2e\klein\' "backup folder"
+  drive settext "$WIZ" "$BACKUP_NAME" "Sicherung"
+  next
+  expect_page "Auswahl der Mailordner (2/6)"
+  wait_tree
+  next
+  next
+  local notice='title=Hinweis!'
+  drive wait "$notice" 8000 >/dev/null || fail "no free-space notice"
+  screenshot wizard-space-notice
+  drive press "$notice" OK
+  drive gone "$notice" 3000 || fail "the notice did not close"
+  local prefs='title=Brevisto - Einstellungen'
+  drive wait "$prefs" 5000 >/dev/null || fail "the preferences did not open after the notice"
+  drive settext "$prefs" "class=Edit;visible;n=2" 'C:\e2e\bak'
+  drive press "$prefs" OK
+  drive gone "$prefs" 3000 || fail "the preferences did not close"
+  expect_page "Auswahl der Einstellungen (3/6)"
+  expect_eq "$(drive text "$WIZ" "$BACKUP_DIR")" 'C:\e2e\bak\' "backup folder from the preferences"
+  next
+  expect_page "Ende der Auswahl (4/6)"
+  drive click "$WIZ" "$FINISH"
+  # The first page's checks run again before the run: the name exists in the new folder.
+  expect_eq "$(drive answer OK 8000)" $'Brevisto\nEine Backupdatei mit dem Namen "Sicherung" existiert bereits!\\rDamit das bereits vorhandene Backup nicht überschrieben wird, müssen Sie einen anderen Namen angeben.' "existing name"
+  expect_page "Auswahl der Identität (1/6)"
+  expect_eq "$(cat "$BAK/Sicherung.bvq")" "alt" "the existing archive"
+  # Another name runs into the new folder.
+  drive settext "$WIZ" "$BACKUP_NAME" "Neu"
+  next
+  wait_tree
+  next
+  next
+  expect_page "Ende der Auswahl (4/6)"
+  drive click "$WIZ" "$FINISH"
+  wait_run_end 90
+  unzip -tq "$BAK/Neu.bvq" >/dev/null || fail "the new archive does not test good"
+  expect_eq "$(cat "$BAK/Sicherung.bvq")" "alt" "the existing archive after the run"
+}

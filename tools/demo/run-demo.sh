@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# The demo: the real brevisto.exe (x86_64 build) under Wine and a virtual X server makes an
+# The demo: the real brevisto.exe (the i686 release) under Wine and a virtual X server makes an
 # unattended full backup of a synthetic Outlook Express identity, then, after one mail
 # folder changed, an unattended update backup; both from a parameter file written by the
 # program's own writer, as a scheduled task would start them. Prints where the archives,
 # the reports and "Brevisto.log" are, with a summary of each archive.
-#   tools/demo/run-demo.sh [BUILD-DIR]     (default build/mingw64)
+#   tools/demo/run-demo.sh [BUILD-DIR]     (default build/mingw32; its programs' architecture
+#                                           decides the prefix's)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(realpath "${1:-$ROOT/build/mingw64}")
+BUILD=$(realpath "${1:-$ROOT/build/mingw32}")
 DEMO=$ROOT/build/demo
-TEMPLATE=$ROOT/build/wine/template
 
 log() { printf '== %s\n' "$*"; }
 die() { echo "demo: $*" >&2; exit 1; }
@@ -18,7 +18,9 @@ die() { echo "demo: $*" >&2; exit 1; }
 for f in brevisto.exe tools/make-identity/make_identity.exe tools/param-file/param-file.exe; do
   [ -f "$BUILD/$f" ] || die "not built: $BUILD/$f"
 done
-"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE"
+ARCH=$("$ROOT/tools/wine/program-arch.sh" "$BUILD/brevisto.exe")
+TEMPLATE=$ROOT/build/wine/template-$ARCH
+"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE" "$ARCH"
 
 log "preparing the Wine prefix $DEMO/prefix"
 rm -rf "$DEMO"

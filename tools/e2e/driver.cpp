@@ -197,13 +197,22 @@ bool Matches(HWND window, const WindowQuery& wanted) {
     return true;
 }
 
+// The enumeration callbacks must be stdcall on i686, which a lambda is not.
+BOOL CALLBACK CollectWindow(HWND w, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(w);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> all;
-    EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&all));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
     return all;
+}
+
+std::vector<HWND> ChildWindows(HWND top) {
+    std::vector<HWND> children;
+    EnumChildWindows(top, CollectWindow, reinterpret_cast<LPARAM>(&children));
+    return children;
 }
 
 HWND FindTop(const WindowQuery& wanted) {
@@ -246,11 +255,7 @@ HWND FindControl(HWND top, const std::string& text) {
         else if (key == "visible") wanted.visibleOnly = true;
         else Fail(kUsage, "unknown control selector: " + key + " (id= text= text~ class= n= visible)");
     }
-    std::vector<HWND> children;
-    EnumChildWindows(top, [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&children));
+    const std::vector<HWND> children = ChildWindows(top);
     long seen = 0;
     for (HWND c : children) {
         if (wanted.id >= 0 && (GetDlgCtrlID(c) & 0xFFFF) != wanted.id) continue;
@@ -665,11 +670,7 @@ void PrintMessageBox(HWND box) {
 }
 
 HWND ButtonByText(HWND top, const std::string& text) {
-    std::vector<HWND> children;
-    EnumChildWindows(top, [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&children));
+    const std::vector<HWND> children = ChildWindows(top);
     for (HWND c : children)
         if (Lower(ClassOf(c)) == "button" && IsWindowVisible(c) && Plain(TextOf(c)) == Plain(text)) return c;
     return nullptr;
@@ -743,11 +744,7 @@ void Registry(std::string path, const std::string* name) {
 // ---------------------------------------------------------------- commands
 
 void ListControls(HWND top) {
-    std::vector<HWND> children;
-    EnumChildWindows(top, [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&children));
+    const std::vector<HWND> children = ChildWindows(top);
     for (HWND c : children) {
         RECT r;
         GetWindowRect(c, &r);

@@ -2,16 +2,25 @@
 # Creates the template Wine prefix that the Windows test runs copy: Windows XP,
 # German-ready fonts, no audio, one virtual desktop with title bars, and real
 # folders where Wine would link the user's folders into $HOME.
-#   tools/wine/make-prefix.sh <dir>     (does nothing when <dir> is complete)
+#   tools/wine/make-prefix.sh <dir> [win32|win64]   (default win64; does nothing when <dir>
+#                                                    is complete and of this Wine)
+# A win32 prefix has no WoW64 folders, as on Windows XP; it needs Wine's 32-bit half.
 set -euo pipefail
 
-[ $# -eq 1 ] || { echo "usage: $0 <prefix dir>" >&2; exit 2; }
+[ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 <prefix dir> [win32|win64]" >&2; exit 2; }
 PREFIX=$(realpath -m "$1")
+ARCH=${2:-win64}
+case $ARCH in win32|win64) ;; *) echo "unknown Wine architecture: $ARCH" >&2; exit 2 ;; esac
 MARK=$PREFIX/.brevisto-template
 # Raised whenever the recipe below changes, so older templates are made again.
-RECIPE=2
+RECIPE=3
+# A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs
+# ("could not load kernel32.dll"): the key names the architecture and that half too.
+WINE32=no
+[ -x /usr/lib/wine/wine ] && WINE32=yes
+KEY="recipe=$RECIPE arch=$ARCH wine32=$WINE32"
 
-complete() { [ "$(cat "$MARK" 2>/dev/null)" = "$RECIPE" ]; }
+complete() { [ "$(cat "$MARK" 2>/dev/null)" = "$KEY" ]; }
 complete && exit 0
 
 mkdir -p "$(dirname "$PREFIX")"
@@ -22,6 +31,7 @@ complete && exit 0
 
 command -v wine >/dev/null || { echo "wine is not installed (./run deps)" >&2; exit 1; }
 command -v wineboot >/dev/null || { echo "wineboot is not installed (./run deps)" >&2; exit 1; }
+[ "$ARCH" = win64 ] || [ "$WINE32" = yes ] || { echo "32-bit Wine is not installed (./run deps)" >&2; exit 1; }
 # The tests run German; Wine rewrites the user's locale settings whenever the locale
 # changes, so the prefix is made under the same locale.
 locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' \
@@ -35,12 +45,12 @@ rm -rf "$WORK" "$PREFIX"
 mkdir -p "$WORK"
 
 export WINEPREFIX=$WORK
-export WINEARCH=win64
+export WINEARCH=$ARCH
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 
-echo "== creating Wine prefix $PREFIX"
+echo "== creating Wine prefix $PREFIX ($ARCH)"
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 [ -f "$WORK/system.reg" ] && [ -d "$WORK/drive_c/windows" ] \
@@ -76,6 +86,6 @@ grep -q '"Version"="winxp"' "$WORK/user.reg" \
 grep -q '"Locale"="00000407"' "$WORK/user.reg" \
   || { echo "the prefix did not take the German locale" >&2; exit 1; }
 
-echo "$RECIPE" >"$WORK/.brevisto-template"
+echo "$KEY" >"$WORK/.brevisto-template"
 mv "$WORK" "$PREFIX"
 echo "== Wine prefix ready"

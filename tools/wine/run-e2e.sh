@@ -3,7 +3,8 @@
 # outside through its windows by bvdrive.exe (tools/e2e). Every test gets a fresh copy of
 # the template prefix, its own registry state and files, and a time limit.
 #   tools/wine/run-e2e.sh [--build DIR] [NAME-PATTERN...]
-#     DIR      the x86_64 build (default build/mingw64)
+#     DIR      the build whose program is tested (default build/mingw32, the i686 release,
+#              in a 32-bit prefix as on Windows XP; an x86_64 build gets a 64-bit prefix)
 #     PATTERN  run only tests whose function name contains one of the patterns
 # Prints "e2e: N passed, M failed, K skipped"; the exit code is non-zero on failures.
 # Screenshots go to build/screenshots/.
@@ -12,7 +13,6 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 SELF=$ROOT/tools/wine/run-e2e.sh
 TESTS_DIR=$ROOT/tests/e2e
-TEMPLATE=$ROOT/build/wine/template
 SKIP_CODE=77
 
 # ------------------------------------------------------------------ helpers for the tests
@@ -123,7 +123,14 @@ run_one() {  # FILE FUNCTION
   export E2E_RUN=$E2E_RUNS/$fn
   mkdir -p "$E2E_RUN"
   export WINEPREFIX=$E2E_RUN/prefix
-  cleanup() { wineserver -k >/dev/null 2>&1 || true; }
+  cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    # Small volumes a test mounted in its own mount namespace.
+    local mounted
+    for mounted in $(awk -v run="$E2E_RUN/" 'index($2, run) == 1 {print $2}' /proc/self/mounts 2>/dev/null); do
+      umount -l "$mounted" 2>/dev/null || true
+    done
+  }
   trap cleanup EXIT
   trap 'exit 143' TERM INT
   flock -s "$TEMPLATE.lock" cp -a "$TEMPLATE" "$WINEPREFIX"
@@ -138,6 +145,10 @@ run_one() {  # FILE FUNCTION
 # ------------------------------------------------------------------ all tests (inside X)
 
 run_all() {
+  # Each test in a mount namespace of its own where that is allowed: a test may mount a
+  # small volume (a full disk) that nobody else sees and that ends with the test.
+  PRIVATE_MOUNTS=()
+  if unshare -m --propagation private true 2>/dev/null; then PRIVATE_MOUNTS=(unshare -m --propagation private); fi
   local passed=0 failed=0 skipped=0 failures=()
   local file fn rc out started
   for file in "$TESTS_DIR"/*.sh; do
@@ -149,7 +160,7 @@ run_all() {
       fi
       started=$(date +%s)
       set +e
-      out=$(timeout -k 5 "${E2E_TEST_TIMEOUT:-120}" "$SELF" --one "$file" "$fn" 2>&1)
+      out=$(timeout -k 5 "${E2E_TEST_TIMEOUT:-120}" "${PRIVATE_MOUNTS[@]}" "$SELF" --one "$file" "$fn" 2>&1)
       rc=$?
       set -e
       # Whatever the test left behind ends here.
@@ -180,7 +191,7 @@ case "${1:-}" in
   --inside) shift; E2E_PATTERNS=("$@"); run_all; exit $? ;;
 esac
 
-BUILD=$ROOT/build/mingw64
+BUILD=$ROOT/build/mingw32
 PATTERNS=()
 while [ $# -gt 0 ]; do
   case $1 in
@@ -208,15 +219,17 @@ done
 for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe hilfe.chm; do
   if [ -f "$BUILD/$f" ]; then cp "$BUILD/$f" "$E2E_BIN/"; fi
 done
-# Only 64-bit Wine exists here: a 32-bit program would end at once with exit code 0.
-OBJDUMP=objdump
-command -v $OBJDUMP >/dev/null || OBJDUMP=x86_64-w64-mingw32-objdump
-for f in "$E2E_BIN"/*.exe; do
-  $OBJDUMP -f "$f" 2>/dev/null | grep -q 'file format pei-x86-64' \
-    || { echo "$f is not a PE32+ (x86_64) program; 64-bit Wine cannot run it" >&2; exit 1; }
+# Every helper runs beside the program in one prefix: all of its architecture (a 64-bit
+# driver cannot read a 32-bit program's tree view, nor its hook enter that process).
+ARCH=$("$ROOT/tools/wine/program-arch.sh" "$E2E_BIN/brevisto.exe")
+for f in "$E2E_BIN"/*.exe "$E2E_BIN"/*.dll; do
+  [ "$("$ROOT/tools/wine/program-arch.sh" "$f")" = "$ARCH" ] \
+    || { echo "$f is not built for $ARCH like brevisto.exe" >&2; exit 1; }
 done
+TEMPLATE=$ROOT/build/wine/template-$ARCH
+export WINEARCH=$ARCH
 
-"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE"
+"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE" "$ARCH"
 
 export E2E_BIN E2E_RUNS TEMPLATE
 export E2E_SHOTS=$ROOT/build/screenshots
@@ -225,5 +238,5 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d"
 export LC_ALL=de_DE.UTF-8
 
-echo "== e2e tests of $BUILD/brevisto.exe"
+echo "== e2e tests of $BUILD/brevisto.exe ($ARCH)"
 xvfb-run -a -s "-screen 0 1024x768x24" "$SELF" --inside "${PATTERNS[@]}"

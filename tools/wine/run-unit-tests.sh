@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows (x86_64) GoogleTest program under Wine in a fresh copy of the
-# template prefix, with a German locale and a virtual X server.
+# Runs a Windows GoogleTest program under Wine in a fresh copy of the template prefix of
+# its architecture, with a German locale and a virtual X server.
 #   tools/wine/run-unit-tests.sh <unit_tests.exe> [gtest options...]
 # The exit code is the test program's.
 set -euo pipefail
@@ -9,17 +9,10 @@ set -euo pipefail
 EXE=$(realpath "$1")
 shift
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-TEMPLATE=$ROOT/build/wine/template
 
 [ -f "$EXE" ] || { echo "no such program: $EXE" >&2; exit 1; }
-
-# Only 64-bit Wine exists here: a 32-bit program would end at once with exit code 0.
-OBJDUMP=objdump
-command -v "$OBJDUMP" >/dev/null || OBJDUMP=x86_64-w64-mingw32-objdump
-if ! "$OBJDUMP" -f "$EXE" 2>/dev/null | grep -q 'file format pei-x86-64'; then
-  echo "$EXE is not a PE32+ (x86_64) program; 64-bit Wine cannot run it" >&2
-  exit 1
-fi
+ARCH=$("$ROOT/tools/wine/program-arch.sh" "$EXE")
+TEMPLATE=$ROOT/build/wine/template-$ARCH
 
 for tool in wine wineserver xvfb-run; do
   command -v $tool >/dev/null || { echo "$tool is missing (./run deps)" >&2; exit 1; }
@@ -29,7 +22,7 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   exit 1
 fi
 
-"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE"
+"$ROOT/tools/wine/make-prefix.sh" "$TEMPLATE" "$ARCH"
 
 mkdir -p "$ROOT/build/wine"
 RUN=$(mktemp -d "$ROOT/build/wine/run.XXXXXX")
