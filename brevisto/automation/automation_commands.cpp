@@ -1,11 +1,15 @@
 #include "brevisto/automation/automation_commands.h"
 
+#include "brevisto/regfile/text_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/path_component.h"
 #include "common/msg_box.h"
 #include "platform/path.h"
 
 namespace bv {
+
+const char* const kAutomationNotSetUpLine = "Das automatisierte Backup wurde nicht eingerichtet.";
+
 namespace {
 
 // The short form of an existing path; the path itself where there is none.
@@ -23,7 +27,25 @@ bool AskFileName(Platform& platform, const std::string& title, const std::string
            !chosen.empty();
 }
 
+// The parameter file for the command's chosen name; empty after telling the user it
+// could not be written (no half-written file stays).
+std::string WriteParameterFileOrSay(Platform& platform, const AutomationChoices& choices,
+                                    const std::string& chosen) {
+    const std::string path = ParameterFilePath(platform, choices.backupFolder, ExtractFileName(chosen));
+    if (WriteParameterFileAt(platform, choices, path)) return path;
+    ShowMsgBox(platform.prompter, ParameterFileNotWrittenText(path), "Brevisto", mkError, bsOk);
+    return std::string();
+}
+
 }  // namespace
+
+std::string ParameterFileNotWrittenText(const std::string& path) {
+    return "Die Parameterdatei \"" + path + "\" konnte nicht geschrieben werden!\r" + kAutomationNotSetUpLine;
+}
+
+std::string BatchFileNotWrittenText(const std::string& path) {
+    return "Die Batch-Datei \"" + path + "\" konnte nicht geschrieben werden!\r" + kAutomationNotSetUpLine;
+}
 
 std::string BatchFileLine(Platform& platform, const std::string& programPath,
                           const std::string& parameterFilePath) {
@@ -38,14 +60,16 @@ bool BatchFileCommand(Platform& platform, const AutomationChoices& choices) {
                      ExpandPath(platform.shell, choices.backupFolder, true), chosen)) {
         return false;
     }
-    const std::string parameterFile = WriteParameterFile(platform, choices, ExtractFileName(chosen));
+    const std::string parameterFile = WriteParameterFileOrSay(platform, choices, chosen);
     if (parameterFile.empty()) return false;
 
-    const std::string text = BatchFileLine(platform, platform.system.ProgramFile(), parameterFile) + "\r\n";
-    auto stream = platform.files.Open(ChangeFileExt(chosen, ".bat"), OpenMode::CreateAlways);
-    if (!stream) return false;
-    bool ok = stream->Write(text.data(), text.size());
-    return stream->Close() && ok;
+    const std::string batchFile = ChangeFileExt(chosen, ".bat");
+    if (WriteTextLines(platform.files, batchFile,
+                       {BatchFileLine(platform, platform.system.ProgramFile(), parameterFile)})) {
+        return true;
+    }
+    ShowMsgBox(platform.prompter, BatchFileNotWrittenText(batchFile), "Brevisto", mkError, bsOk);
+    return false;
 }
 
 bool ShortcutCommand(Platform& platform, const AutomationChoices& choices) {
@@ -56,10 +80,12 @@ bool ShortcutCommand(Platform& platform, const AutomationChoices& choices) {
                      ExpandPath(platform.shell, places.ShellDesktopFolder(), true), chosen)) {
         return false;
     }
-    const std::string parameterFile = WriteParameterFile(platform, choices, ExtractFileName(chosen));
+    // A parameter file that could not be written has said so; the shortcut is not at fault.
+    const std::string parameterFile = WriteParameterFileOrSay(platform, choices, chosen);
+    if (parameterFile.empty()) return false;
 
     bool created = false;
-    if (!parameterFile.empty()) {
+    {
         std::string longPath = platform.files.LongPath(parameterFile);
         if (longPath.empty()) longPath = parameterFile;
         ShortcutRequest request;

@@ -88,7 +88,10 @@ bool WriteParameterFileAt(Platform& platform, const AutomationChoices& choices,
     ini.SetSection("IESetup");
     flag("IE0", choices.save[CBSave6]);
     ini.SetOpen(false);
-    return !failed && FileExists(platform.files, path);
+    if (!failed && FileExists(platform.files, path)) return true;
+    // A partial file would start a run with half the choices.
+    if (FileExists(platform.files, path)) (void)platform.files.DeleteFile(path);
+    return false;
 }
 
 ParameterFile ReadParameterFile(Platform& platform, const std::string& path) {

@@ -331,7 +331,7 @@ std::vector<TMailFolderFile> TMailFolderTree::FolderFiles(bool checkedOnly) cons
         if (info.FileName.empty()) continue;
         const std::string path = storeFolder_ + info.FileName;
         if (!FileExists(p_.files, path)) continue;
-        result.push_back({path, info.Name, ExtractFileName(info.FileName)});
+        result.push_back({path, info.Name, ExtractFileName(info.FileName), static_cast<int>(i)});
     }
     return result;
 }

@@ -70,6 +70,7 @@ struct TMailFolderFile {
     std::string Path;        // store folder + DBX file name
     std::string FolderName;  // the folder's name, without the message count
     std::string FileName;    // the DBX file name without folder (for "REALNAME.TMP")
+    int Position = 0;        // the node's absolute index in display order (every node counted)
 };
 
 class TMailFolderTree {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "brevisto/automation/automation_commands.h"
 #include "brevisto/automation/parameter_file.h"
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_log.h"
@@ -583,6 +584,25 @@ void WizardModel::PrintBtnClick() {
 }
 
 void WizardModel::btnHelpClick() { view_.ShowHelp(helpContext_); }
+
+AutomationChoices WizardModel::Automation() {
+    AutomationChoices choices;
+    if (const TIdentitaet* identity = SelectedIdentity()) choices.identity = *identity;
+    choices.tempFolder = tempFolder_;
+    choices.backupFolder = ExpandPath(p_.shell, view_.FieldText(WizardField::BackupFolder), true);
+    choices.password = password_;
+    choices.backupKind = backupKind_;
+    // The panel is hidden in this edition, the check box with it; reached, it counts.
+    choices.allFolders = view_.AllFoldersForAutomation();
+    for (const TMailFolderFile& file : tree_.CheckedFolderFiles())
+        choices.folders.push_back({file.Position, file.FileName, file.FolderName});
+    for (int i = 0; i < kSaveOptionCount; ++i) choices.save[i] = view_.OptionChecked(i);
+    return choices;
+}
+
+void WizardModel::BatchBtnClick() { (void)BatchFileCommand(p_, Automation()); }
+
+void WizardModel::ShortcutBtnClick() { (void)ShortcutCommand(p_, Automation()); }
 
 void WizardModel::EndApplication() {
     result_.endApplication = true;

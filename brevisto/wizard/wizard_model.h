@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "brevisto/automation/parameter_file.h"
 #include "brevisto/backup/backup_run.h"
 #include "brevisto/backup/backup_target.h"
 #include "brevisto/backup/backup_view.h"
@@ -92,6 +93,9 @@ public:
     virtual void RefreshTreeChecks(const TMailFolderTree& tree) = 0;
     virtual void SetFolderCountText(const std::string& text) = 0;
 
+    // "beim automatisierten Backup immer alle Mailordner sichern" on the page "Mails".
+    virtual bool AllFoldersForAutomation() = 0;
+
     virtual bool OptionChecked(int option) = 0;
     virtual void SetOptionChecked(int option, bool checked) = 0;
     virtual bool OptionEnabled(int option) = 0;
@@ -149,6 +153,12 @@ public:
     bool CloseQuery();
     void PrintBtnClick();
     void btnHelpClick();
+    // The automation panel of the page "EndAuswahl": the choices made so far go into a
+    // parameter file, started by a batch file or a shortcut.
+    void BatchBtnClick();
+    void ShortcutBtnClick();
+    // What the parameter file of those two commands holds.
+    AutomationChoices Automation();
 
     WizardPage Page() const { return page_; }
     int HelpContext() const { return helpContext_; }

@@ -117,6 +117,9 @@ public:
         all.fill(true);
         return all;
     }();
+    bool allFoldersForAutomation = false;
+    bool AllFoldersForAutomation() override { return allFoldersForAutomation; }
+
     bool OptionChecked(int option) override { return checked.at(static_cast<size_t>(option)); }
     void SetOptionChecked(int option, bool state) override { checked.at(static_cast<size_t>(option)) = state; }
     bool OptionEnabled(int option) override { return enabled.at(static_cast<size_t>(option)); }

@@ -578,5 +578,60 @@ TEST_F(AutomationCommandsTest, FailedShortcutPointsToTheBatchFile) {
     EXPECT_EQ(tp.Posix()->shell.shortcuts.size(), 1u);
 }
 
+// A file that cannot be written is named in an error and nothing half-written stays; a
+// parameter file that failed is never blamed on the shortcut.
+TEST_F(AutomationCommandsTest, AFileThatCannotBeWrittenIsNamedAndLeftOut) {
+    struct Case {
+        const char* title;
+        bool shortcut;
+        bool parameterFileFails;  // else the batch file's write fails
+    };
+    const Case cases[] = {
+        {"batch: parameter file", false, true},
+        {"batch: batch file", false, false},
+        {"shortcut: parameter file", true, true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.title);
+        const std::string chosen = tp.TempDir() + (k.shortcut ? "Abend.lnk" : "Abend.bat");
+        const std::string parameterFile = ParameterFolder() + "Abend.BVT";
+        // A run without faults counts the operations; the same run again fails one of them.
+        const int writesAtStart = files.Seen(test::FileOp::Write);
+        tp.prompter().saveAnswers = {chosen};
+        ASSERT_TRUE(k.shortcut ? ShortcutCommand(platform, Choices()) : BatchFileCommand(platform, Choices()));
+        const int writesPerRun = files.Seen(test::FileOp::Write) - writesAtStart;
+        (void)tp.files().DeleteFile(chosen);
+        (void)tp.files().DeleteFile(parameterFile);
+        tp.prompter().messages.clear();
+
+        if (k.parameterFileFails) {
+            files.FailAt(test::FileOp::Open, files.Seen(test::FileOp::Open) + 1, test::FaultMode::Lasting);
+        } else {
+            // The batch line is the command's last write.
+            files.FailAt(test::FileOp::Write, files.Seen(test::FileOp::Write) + writesPerRun, test::FaultMode::Once);
+        }
+        tp.prompter().saveAnswers = {chosen};
+        EXPECT_FALSE(k.shortcut ? ShortcutCommand(platform, Choices()) : BatchFileCommand(platform, Choices()));
+        files.plans.clear();
+
+        ASSERT_EQ(tp.prompter().messages.size(), 1u);
+        const auto& m = tp.prompter().messages[0];
+        EXPECT_EQ(m.text, k.parameterFileFails ? ParameterFileNotWrittenText(parameterFile)
+                                               : BatchFileNotWrittenText(chosen));
+        EXPECT_EQ(m.caption, "Brevisto");
+        EXPECT_EQ(m.style, BuildMsgBox("Brevisto", mkError, bsOk).style);
+        EXPECT_FALSE(FileExists(tp.files(), chosen));
+        if (k.parameterFileFails) {
+            EXPECT_FALSE(FileExists(tp.files(), parameterFile));
+        }
+        if (tp.Posix()) {
+            EXPECT_EQ(tp.Posix()->shell.shortcuts.size(), k.shortcut ? 1u : 0u) << "only the counting run";
+            tp.Posix()->shell.shortcuts.clear();
+        }
+        (void)tp.files().DeleteFile(parameterFile);
+        tp.prompter().messages.clear();
+    }
+}
+
 }  // namespace
 }  // namespace bv

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "brevisto/archive/zip_reader.h"
+#include "brevisto/automation/parameter_file.h"
 #include "brevisto/automation/password_cipher.h"
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_info.h"
@@ -16,6 +17,7 @@
 #include "brevisto/support/path_component.h"
 #include "brevisto/wizard/unattended_prompter.h"
 #include "brevisto/wizard/wizard_model.h"
+#include "common/ini_file.h"
 #include "common/msg_box.h"
 #include "platform/ansi.h"
 #include "platform/path.h"
@@ -797,6 +799,85 @@ TEST_F(WizardRun, TheRunTakesTheChoicesOfThePages) {
     EXPECT_TRUE(view.printShown);
     EXPECT_FALSE(view.nextEnabled);
     EXPECT_FALSE(view.backEnabled);
+}
+
+// ---- the automation panel ----------------------------------------------------------------
+
+using WizardAutomation = WizardTest;
+
+// The two hidden commands write what the wizard shows: the identity, the ticked folders
+// under their positions in the whole tree, the data choices, the folder and the password.
+TEST_F(WizardAutomation, TheCommandsWriteTheWizardsChoices) {
+    identity = AddIdentity();
+    Settings(tp.platform()).SetString("bakFolder", backups);
+    Settings(tp.platform()).SetBool("askForPassword", true);
+    view.passwordAnswer = true;
+    view.passwordEntered = "Nacht-2026";
+    Open(0);
+    Next(wpMails);
+    // Every second folder stays ticked: the numbers of the others leave gaps.
+    std::vector<std::string> expectedKeys;
+    std::vector<std::string> expectedFiles;
+    bool tick = true;
+    for (size_t i = 0; i < wizard->Tree().Count(); ++i) {
+        if (wizard->Tree().Level(i) < 2) {
+            wizard->Tree().SetChecked(i, false);
+            continue;
+        }
+        wizard->Tree().SetChecked(i, tick);
+        const std::string file = wizard->Tree().Info(i).FileName;
+        if (tick && !file.empty() && FileExists(tp.files(), identity.storeFolder + file)) {
+            expectedKeys.push_back("F" + std::to_string(i));
+            expectedFiles.push_back(identity.storeFolder + file);
+        }
+        tick = !tick;
+    }
+    ASSERT_GE(expectedKeys.size(), 2u);
+    Next(wpOthers);
+    wizard->NonePrefsBtnClick();
+    view.checked[CBSave2] = true;
+    view.checked[CBSave6] = true;
+    tp.prompter().answers = {MsgResult::Yes};
+    Next(wpEndSelection);
+    ASSERT_EQ(wizard->ArchivePassword(), "Nacht-2026");
+    tp.prompter().messages.clear();
+
+    tp.prompter().saveAnswers = {backups + "Nacht.bat"};
+    wizard->BatchBtnClick();
+    for (const auto& m : tp.prompter().messages) ADD_FAILURE() << m.text;
+    const std::string parameterFile = ParameterFilePath(tp.platform(), backups, "Nacht.bat");
+    ASSERT_TRUE(FileExists(tp.files(), backups + "Nacht.bat"));
+    ParameterFile read = ReadParameterFile(tp.platform(), parameterFile);
+    EXPECT_EQ(read.identity.Username, identity.username);
+    EXPECT_EQ(read.identity.KeyName, identity.keyName);
+    EXPECT_EQ(read.backupFolder, backups);
+    EXPECT_EQ(read.password, "Nacht-2026");
+    EXPECT_FALSE(read.allFolders);
+    std::vector<std::string> paths;
+    for (const MailFolderChoice& folder : read.autoFolders) paths.push_back(folder.path);
+    EXPECT_EQ(paths, expectedFiles);
+    for (int i = 0; i < kSaveOptionCount; ++i) EXPECT_EQ(read.save[i], i == CBSave2 || i == CBSave6) << i;
+    TTheIniFile ini(tp.platform());
+    ini.SetIniLocation(loUser);
+    ini.SetIniFileName(parameterFile);
+    ini.SetOpen(true);
+    ini.SetSection("Folders");
+    std::vector<std::string> keys;
+    ini.ReadKeys(keys);
+    EXPECT_EQ(keys, expectedKeys);
+    ini.SetOpen(false);
+
+    // The check box "always all mail folders", reached although hidden, writes ALL.
+    view.allFoldersForAutomation = true;
+    tp.prompter().saveAnswers = {backups + "Alle.lnk"};
+    wizard->ShortcutBtnClick();
+    for (const auto& m : tp.prompter().messages) ADD_FAILURE() << m.text;
+    const std::string allFile = ParameterFilePath(tp.platform(), backups, "Alle.lnk");
+    EXPECT_TRUE(ReadParameterFile(tp.platform(), allFile).allFolders);
+    ASSERT_EQ(tp.Posix()->shell.shortcuts.size(), 1u);
+    EXPECT_EQ(tp.Posix()->shell.shortcuts[0].arguments, "\"" + allFile + "\"");
+    (void)tp.files().DeleteFile(parameterFile);
+    (void)tp.files().DeleteFile(allFile);
 }
 
 // ---- closing ----------------------------------------------------------------------------

@@ -188,6 +188,10 @@ public:
     }
     void SetFolderCountText(const std::string& text) override { SetWindowTextA(Item(IDC_WIZ_FILE_COUNT), text.c_str()); }
 
+    bool AllFoldersForAutomation() override {
+        return SendMessageA(Item(IDC_WIZ_ALL_DBX), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+
     bool OptionChecked(int option) override {
         return SendMessageA(Item(IDC_WIZ_SAVE_FIRST + option), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
@@ -503,6 +507,8 @@ void TWizardDlg::Command(int id, int code) {
         case IDC_WIZ_NO_FOLDERS: model_.NoFilesBtnClick(); break;
         case IDC_WIZ_ALL_PREFS: model_.AllPrefsBtnClick(); break;
         case IDC_WIZ_NO_PREFS: model_.NonePrefsBtnClick(); break;
+        case IDC_WIZ_BATCH: model_.BatchBtnClick(); break;
+        case IDC_WIZ_SHORTCUT: model_.ShortcutBtnClick(); break;
         default: break;
     }
 }
