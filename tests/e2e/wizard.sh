@@ -621,3 +621,95 @@ EOF2
   unzip -tq "$BAK/Neu.bvq" >/dev/null || fail "the new archive does not test good"
   expect_eq "$(cat "$BAK/Sicherung.bvq")" "alt" "the existing archive after the run"
 }
+
+# Answers the save dialog titled TITLE with a path.
+answer_save_dialog() {  # TITLE PATH
+  local dlg="title=$1"
+  drive wait "$dlg" 8000 >/dev/null || fail "no save dialog \"$1\""
+  drive settext "$dlg" "class=Edit;id=1148" "$2"
+  drive press "$dlg" "&Speichern"
+  drive gone "$dlg" 5000 || fail "the save dialog did not close"
+}
+
+# The newest archive of the identity in the backup folder, after the one given.
+newest_archive() { ls -t "$BAK"/Hauptidentität_*.bvq 2>/dev/null | head -1; }
+
+# The hidden automation panel, reached by its buttons' commands: the batch file and the
+# shortcut each start an unattended backup of the wizard's choices.
+test_wizard_automation_panel_batch_file_and_shortcut() {
+  make_identity --mail-mb 1
+  use_backup_folder
+  reg_import <<EOF2
+[$SETTINGS_KEY]
+"askForPassword"=dword:00000001
+EOF2
+  open_wizard full
+  next
+  loaded_tree >/dev/null
+  drive treeclick "$WIZ" "$TREE" "Gesendete Objekte"
+  local i
+  for ((i = 0; i < 30; i++)); do
+    drive tree "$WIZ" "$TREE" | grep -q $'^0\t[0-9]*\tGesendete Objekte' && break
+    sleep 0.1
+  done
+  next
+  expect_page "Auswahl der Einstellungen (3/6)"
+  drive check "$WIZ" "$(save_box 4)" 0   # Signaturen
+  next
+  drive answer Ja 8000 >/dev/null || fail "no encryption question"
+  local pw='title=Backup verschlüsseln'
+  drive wait "$pw" 5000 >/dev/null || fail "no password dialog"
+  drive settext "$pw" 'id=2600' 'Automat-2026'
+  drive settext "$pw" 'id=2601' 'Automat-2026'
+  drive press "$pw" OK
+  expect_page "Ende der Auswahl (4/6)"
+  screenshot wizard-4-end-automation
+
+  drive command "$WIZ" "id=2853"   # Bat&ch-Datei
+  answer_save_dialog "Geben Sie den Namen der Batch-Datei an:" 'C:\e2e\Abend.bat'
+  drive command "$WIZ" "id=2854"   # &Verknüpfung
+  answer_save_dialog "Geben Sie die Bezeichnung der Verknüpfung an:" 'C:\e2e\Abend Link.lnk'
+  if out=$(drive msgbox 2000 2>/dev/null); then fail "a message after the commands: $out"; fi
+  [ -f "$WINEPREFIX/drive_c/e2e/Abend.bat" ] || fail "no batch file"
+  [ -f "$WINEPREFIX/drive_c/e2e/Abend Link.lnk" ] || fail "no shortcut"
+  local link
+  link=$(drive shortcut 'C:\e2e\Abend Link.lnk') || fail "the shortcut cannot be read"
+  log "shortcut: $link"
+  local target args folder
+  target=$(sed -n 1p <<<"$link")
+  args=$(sed -n 2p <<<"$link")
+  folder=$(sed -n 3p <<<"$link")
+  expect_eq "$target" "$PROGRAM_WIN" "shortcut target"
+  expect_eq "$folder" 'C:\Programme\Brevisto' "shortcut working folder"
+  case "$args" in \"*.BVT\") ;; *) fail "shortcut arguments: $args" ;; esac
+
+  # The wizard and the program end before the unattended runs.
+  drive click "$WIZ" "$CANCEL"
+  drive answer Ja 8000 >/dev/null || fail "no close question"
+  drive gone "$WIZ" 5000 || fail "the wizard did not close"
+  drive close "$MAIN"
+  wait_brevisto_exit 20 || fail "the program did not end"
+
+  local archive run
+  for run in batch shortcut; do
+    if [ $run = batch ]; then
+      timeout 120 wine cmd /c 'C:\e2e\Abend.bat' >>"$E2E_RUN/program.log" 2>&1 || fail "the batch file failed"
+    else
+      sleep 1   # a name of its own: the archive's name has the second in it
+      args=${args#\"}
+      start_brevisto "${args%\"}"
+      wait_brevisto_exit 120 || fail "the run from the shortcut did not end"
+      expect_eq "$BV_EXIT" 0 "exit code of the run from the shortcut"
+    fi
+    archive=$(newest_archive)
+    [ -n "$archive" ] || fail "$run: no archive in $BAK: $(ls "$BAK")"
+    log "$run: $(basename "$archive")"
+    unzip -tq -P 'Automat-2026' "$archive" >/dev/null || fail "$run: unzip -P does not test the archive good"
+    archive_entries "$archive" | grep -qx 'Posteingang.dbx' || fail "$run: the inbox is missing"
+    archive_entries "$archive" | grep -qx 'Gesendete Objekte.dbx' && fail "$run: an unticked folder was saved"
+    archive_entries "$archive" | grep -qx 'SIGNS.OLS' && fail "$run: signatures saved although unticked"
+    archive_entries "$archive" | grep -qx 'ACCOUNTS.OLS' || fail "$run: the accounts are missing"
+    mv "$archive" "$archive.$run"
+  done
+  expect_eq "$(log_status | tail -2 | tr '\n' ' ')" "OK OK " "log"
+}

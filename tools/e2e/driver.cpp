@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <fcntl.h>
@@ -741,6 +742,34 @@ void Registry(std::string path, const std::string* name) {
     RegCloseKey(key);
 }
 
+// ---------------------------------------------------------------- shell links
+
+// Target, arguments and working folder of a .lnk file, a line each, as the shell reads them.
+void PrintShortcut(const std::string& path) {
+    if (FAILED(CoInitialize(nullptr))) Fail(kFailed, "COM could not start");
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        Fail(kFailed, "no shell link object");
+    }
+    IPersistFile* file = nullptr;
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char target[MAX_PATH] = {}, arguments[1024] = {}, folder[MAX_PATH] = {};
+    bool loaded = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                  SUCCEEDED(file->Load(wide, STGM_READ));
+    if (loaded) {
+        link->GetPath(target, sizeof target, nullptr, 0);
+        link->GetArguments(arguments, sizeof arguments);
+        link->GetWorkingDirectory(folder, sizeof folder);
+    }
+    if (file) file->Release();
+    link->Release();
+    CoUninitialize();
+    if (!loaded) Fail(kAbsent, "cannot read the shortcut " + path);
+    Print(std::string(target) + "\n" + arguments + "\n" + folder);
+}
+
 // ---------------------------------------------------------------- commands
 
 void ListControls(HWND top) {
@@ -834,6 +863,8 @@ void Usage() {
         "  press WIN BUTTON            press a visible button by its text\n"
         "  restore WIN                 restore a minimized window as the task bar does\n"
         "  close WIN                   post WM_CLOSE\n"
+        "  command WIN CTRL            post the control's BN_CLICKED to its parent (hidden ones too)\n"
+        "  shortcut PATH               print a shell link's target, arguments and working folder\n"
         "  pid WIN                     print the process id of the window\n"
         "  waitexit PID [ms]           wait for a process to end, print its exit code\n"
         "  reg KEY [VALUE]             print registry values (HKCU\\, HKLM\\, HKCR\\)\n"
@@ -1016,6 +1047,15 @@ void Run(const std::vector<std::string>& a) {
     } else if (cmd == "close") {
         Need(a, 2);
         PostMessageA(Top(a[1]), WM_CLOSE, 0, 0);
+    } else if (cmd == "command") {
+        // What a click on the control would send its parent; reaches hidden controls too.
+        Need(a, 3);
+        HWND control = FindControl(Top(a[1]), a[2]);
+        PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control) & 0xFFFF, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
+    } else if (cmd == "shortcut") {
+        Need(a, 2);
+        PrintShortcut(a[1]);
     } else if (cmd == "pid") {
         Need(a, 2);
         DWORD pid = 0;
