@@ -21,7 +21,8 @@ struct BackupRun::CatalogueRow {
     const char* notFoundText;
 };
 
-// In the order the run saves them.
+// In the order the run saves them; each group's rows are saved together when the run
+// reaches that group.
 static const BackupRun::CatalogueRow kCatalogue[] = {
     {"PREFSMAIN.OLS", "Software\\Microsoft\\Outlook Express\\5.0", BackupGroup::Prefs, true, false, true,
      "Speichert Haupt-Registry-Schlüssel für Programm-Einstellungen.",
@@ -86,9 +87,9 @@ static const BackupRun::CatalogueRow kCatalogue[] = {
      "Cookie-Einstellungen vorgenommen."},
 };
 
-void BackupRun::SaveCatalogueRows(int first, int last) {
-    for (int i = first; i <= last; ++i) {
-        const CatalogueRow& row = kCatalogue[i];
+void BackupRun::SaveCatalogueGroup(BackupGroup group) {
+    for (const CatalogueRow& row : kCatalogue) {
+        if (row.group != group) continue;
         if (row.global && !defaultIdentity_) continue;  // the default accounts only once
         if (cancelled_) return;
         SaveRegistryKey(row);

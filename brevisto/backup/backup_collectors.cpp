@@ -17,9 +17,6 @@ namespace bv {
 
 namespace {
 
-const char kSkippedLine[] =
-    "Sicherung der Datei wurde übersprungen, da sie keine Änderung gegenüber dem letzten Backup aufweist.";
-
 std::string CouldNotSave(const std::string& fill) {
     return "Datei " + fill + " konnte nicht gesichert werden!";
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_log.h"
@@ -20,9 +21,28 @@ namespace {
 
 const char kUserCancelStatus[] = "Status: * ABBRUCH DES BACKUPS DURCH NUTZER! *";
 const char kCaption[] = "Brevisto";
-const char kSkippedLine[] =
-    "Sicherung der Datei wurde übersprungen, da sie keine Änderung gegenüber dem letzten Backup aufweist.";
+
+// The check box of the page "Others" that chooses each group (the mail folders have none).
+const std::pair<BackupGroup, int> kGroupOptions[] = {
+    {BackupGroup::Prefs, CBSave0},        {BackupGroup::AddressBook, CBSave1},
+    {BackupGroup::Accounts, CBSave2},     {BackupGroup::Rules, CBSave3},
+    {BackupGroup::Signatures, CBSave4},   {BackupGroup::Stationery, CBSave5},
+    {BackupGroup::Dictionaries, CBSave7}, {BackupGroup::IEZones, CBSave11},
+    {BackupGroup::Cookies, CBSave8},      {BackupGroup::IEFavorites, CBSave6},
+    {BackupGroup::Firefox, CBSave9},      {BackupGroup::Opera, CBSave10},
+};
+
+// -1 for the mail folders.
+int SaveOptionOf(BackupGroup group) {
+    for (const auto& [each, option] : kGroupOptions)
+        if (each == group) return option;
+    return -1;
+}
+
 }  // namespace
+
+const char BackupRun::kSkippedLine[] =
+    "Sicherung der Datei wurde übersprungen, da sie keine Änderung gegenüber dem letzten Backup aufweist.";
 
 BackupRun::BackupRun(Platform& platform, BackupView& view, BackupOptions options)
     : p_(platform), view_(view), options_(std::move(options)),
@@ -224,14 +244,6 @@ bool BackupRun::RunBackup() {
     view_.SetTotalProgress(0);
     SetStatus("Zu sichernde Daten werden ermittelt...");
 
-    static const std::pair<BackupGroup, int> kGroupOptions[] = {
-        {BackupGroup::Prefs, CBSave0},        {BackupGroup::AddressBook, CBSave1},
-        {BackupGroup::Accounts, CBSave2},     {BackupGroup::Rules, CBSave3},
-        {BackupGroup::Signatures, CBSave4},   {BackupGroup::Stationery, CBSave5},
-        {BackupGroup::Dictionaries, CBSave7}, {BackupGroup::IEZones, CBSave11},
-        {BackupGroup::Cookies, CBSave8},      {BackupGroup::IEFavorites, CBSave6},
-        {BackupGroup::Firefox, CBSave9},      {BackupGroup::Opera, CBSave10},
-    };
     view_.ShowGroup(BackupGroup::MailFolders, !options_.mailFolders.empty());
     for (const auto& [group, option] : kGroupOptions) view_.ShowGroup(group, options_.save[option]);
     writer_->FilesList().clear();
@@ -265,38 +277,40 @@ bool BackupRun::RunBackup() {
     const std::string defaultId = TIdentityScanner(p_).DefaultIdentityId();
     defaultIdentity_ = defaultId.empty() || "\\" + defaultId + "\\" == options_.identity.KeyName;
 
-    auto group = [this](int option, BackupGroup icon) {
-        if (!options_.save[option] || cancelled_) return false;
+    // A chosen group begins (and the run is still going): its icon shows the work.
+    auto begins = [this](BackupGroup group) {
+        const int option = SaveOptionOf(group);
+        if (option < 0 || !options_.save[option] || cancelled_) return false;
         skippedUnchanged_ = false;
         if (writer_->ZipName().empty()) writer_->SetZipName(ArchivePath());
-        view_.SetIcon(icon, StatusIcon::InProgress);
+        view_.SetIcon(group, StatusIcon::InProgress);
         return true;
     };
-    if (group(CBSave0, BackupGroup::Prefs)) SaveCatalogueRows(0, 7);
-    if (group(CBSave1, BackupGroup::AddressBook)) {
+    if (begins(BackupGroup::Prefs)) SaveCatalogueGroup(BackupGroup::Prefs);
+    if (begins(BackupGroup::AddressBook)) {
         SaveAddressBook();
-        if (!skippedUnchanged_) SaveCatalogueRows(8, 8);
+        if (!skippedUnchanged_) SaveCatalogueGroup(BackupGroup::AddressBook);
     }
-    if (group(CBSave2, BackupGroup::Accounts)) SaveCatalogueRows(9, 10);
-    if (group(CBSave3, BackupGroup::Rules)) SaveCatalogueRows(11, 12);
-    if (group(CBSave4, BackupGroup::Signatures)) SaveCatalogueRows(13, 13);
-    if (group(CBSave5, BackupGroup::Stationery)) {
-        SaveCatalogueRows(14, 15);
+    if (begins(BackupGroup::Accounts)) SaveCatalogueGroup(BackupGroup::Accounts);
+    if (begins(BackupGroup::Rules)) SaveCatalogueGroup(BackupGroup::Rules);
+    if (begins(BackupGroup::Signatures)) SaveCatalogueGroup(BackupGroup::Signatures);
+    if (begins(BackupGroup::Stationery)) {
+        SaveCatalogueGroup(BackupGroup::Stationery);
         SaveStationery();
     }
-    if (group(CBSave7, BackupGroup::Dictionaries)) SaveDictionaries();
+    if (begins(BackupGroup::Dictionaries)) SaveDictionaries();
     Header("Speichert Internet Explorer Einstellungen:");
-    if (group(CBSave11, BackupGroup::IEZones)) SaveCatalogueRows(16, 16);
-    if (group(CBSave8, BackupGroup::Cookies)) SaveCatalogueRows(17, 17);
-    if (group(CBSave6, BackupGroup::IEFavorites)) {
+    if (begins(BackupGroup::IEZones)) SaveCatalogueGroup(BackupGroup::IEZones);
+    if (begins(BackupGroup::Cookies)) SaveCatalogueGroup(BackupGroup::Cookies);
+    if (begins(BackupGroup::IEFavorites)) {
         SaveIEFavorites();
         SetStatus("");
     }
-    if (group(CBSave9, BackupGroup::Firefox)) {
+    if (begins(BackupGroup::Firefox)) {
         SaveFirefoxBookmarks();
         SetStatus("");
     }
-    if (group(CBSave10, BackupGroup::Opera)) {
+    if (begins(BackupGroup::Opera)) {
         SaveOperaBookmarks();
         SetStatus("");
     }

@@ -105,7 +105,8 @@ public:
 private:
     bool PrepareArchive();
     void SaveRegistryKey(const CatalogueRow& row);
-    void SaveCatalogueRows(int first, int last);
+    // The catalogue's rows of one group, in the catalogue's order.
+    void SaveCatalogueGroup(BackupGroup group);
     void SaveAddressBook();
     void SaveStationery();
     void SaveDictionaries();
@@ -140,6 +141,9 @@ private:
     void InstallWriterEvents();
     bool IsUpdate() const { return options_.backupKind == 1; }
     std::string Elapsed() const;
+
+    // The report's line for files left out because they did not change.
+    static const char kSkippedLine[];
 
     Platform& p_;
     BackupView& view_;
