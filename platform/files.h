@@ -51,10 +51,17 @@ public:
 
 enum class OpenMode {
     Read,          // existing file, read only, others may read
+    // Existing file, read only, others may read and write: a file that another program may
+    // hold open for writing (an archive being copied, a virus scanner) can still be read.
+    ReadShared,
     ReadWrite,     // existing file
     CreateAlways,  // new or truncated file, read and write
     CreateNew,     // fails if the file exists
 };
+
+inline bool OpensForWriting(OpenMode mode) {
+    return mode != OpenMode::Read && mode != OpenMode::ReadShared;
+}
 
 class Files {
 public:

@@ -247,7 +247,8 @@ void TZipReader::ReportFile(int& last, uint64_t done, uint64_t total) {
 FileStream& TZipReader::OpenArchive() {
     if (!in_) {
         if (zipName_.empty()) throw EZipInvalid();
-        in_ = p_.files.Open(zipName_, OpenMode::Read);
+        // Another program may hold the archive open (a copy in progress, a virus scanner).
+        in_ = p_.files.Open(zipName_, OpenMode::ReadShared);
         if (!in_) throw EZipInvalid();
     }
     return *in_;

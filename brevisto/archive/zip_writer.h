@@ -67,6 +67,42 @@ public:
     TZipEndZipEvent OnEndZip;
     TZipSkippingFileEvent OnSkippingFile;
 
+    // Keeps the options an addition reads (pack level, paths, recursion, folder entries, the
+    // archive-attribute rules, the root folder) and puts them back when it ends, also when the
+    // addition throws: a step that needs other options for a while hands the next step the
+    // writer as it found it.
+    class SettingsScope {
+    public:
+        explicit SettingsScope(TZipWriter& w)
+            : w_(w), packLevel_(w.packLevel_), storePaths_(w.storePaths_), relativePaths_(w.relativePaths_),
+              recurse_(w.recurse_), addDirEntries_(w.addDirEntries_),
+              skipIfArchiveBitNotSet_(w.skipIfArchiveBitNotSet_), resetArchiveBit_(w.resetArchiveBit_),
+              rootDir_(w.RootDir()) {}
+        ~SettingsScope() {
+            w_.packLevel_ = packLevel_;
+            w_.storePaths_ = storePaths_;
+            w_.relativePaths_ = relativePaths_;
+            w_.recurse_ = recurse_;
+            w_.addDirEntries_ = addDirEntries_;
+            w_.skipIfArchiveBitNotSet_ = skipIfArchiveBitNotSet_;
+            w_.resetArchiveBit_ = resetArchiveBit_;
+            w_.SetRootDir(rootDir_);
+        }
+        SettingsScope(const SettingsScope&) = delete;
+        SettingsScope& operator=(const SettingsScope&) = delete;
+
+    private:
+        TZipWriter& w_;
+        int packLevel_;
+        bool storePaths_;
+        bool relativePaths_;
+        bool recurse_;
+        bool addDirEntries_;
+        bool skipIfArchiveBitNotSet_;
+        bool resetArchiveBit_;
+        std::string rootDir_;
+    };
+
 private:
     struct Candidate;
     class Output;

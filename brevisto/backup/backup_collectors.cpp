@@ -1,6 +1,7 @@
 // The file groups of a backup besides the registry keys: address book, stationery,
 // dictionaries, favourites, browser bookmarks, the information record and the mail folders.
 #include <cstdio>
+#include <utility>
 
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/backup_info.h"
@@ -21,7 +22,51 @@ std::string CouldNotSave(const std::string& fill) {
     return "Datei " + fill + " konnte nicht gesichert werden!";
 }
 
+// Points the writer at another archive for a while, and back at the one it had when the
+// scope ends; the add events it had come back with it.
+class InnerArchiveScope {
+public:
+    InnerArchiveScope(TZipWriter& writer, const std::string& archive)
+        : w_(writer), zipName_(writer.ZipName()), onStart_(writer.OnStartZip), onEnd_(writer.OnEndZip) {
+        w_.SetZipName(archive);
+    }
+    ~InnerArchiveScope() {
+        w_.SetZipName(zipName_);
+        w_.OnStartZip = std::move(onStart_);
+        w_.OnEndZip = std::move(onEnd_);
+    }
+    InnerArchiveScope(const InnerArchiveScope&) = delete;
+    InnerArchiveScope& operator=(const InnerArchiveScope&) = delete;
+
+private:
+    TZipWriter& w_;
+    std::string zipName_;
+    TZipStartZipEvent onStart_;
+    TZipEndZipEvent onEnd_;
+};
+
 }  // namespace
+
+void BackupRun::SaveFileList(BackupGroup group, const std::vector<std::string>& files, bool fullPaths,
+                             const std::string& noneLine, const std::string& failureMessage,
+                             const std::string& failureLine) {
+    bool failed = false;
+    {
+        TZipWriter::SettingsScope keep(*writer_);
+        if (fullPaths) {
+            writer_->SetRelativePaths(false);
+            writer_->SetStorePaths(true);
+        }
+        if (files.empty()) {
+            AppendReport(noneLine);
+        } else {
+            writer_->FilesList() = files;
+            failed = !AddWithProtocol(group, failureMessage, failureLine, true);
+        }
+    }
+    writer_->FilesList().clear();
+    FinishGroup(group, failed);
+}
 
 void BackupRun::SaveAddressBook() {
     const BackupGroup group = BackupGroup::AddressBook;
@@ -83,18 +128,21 @@ void BackupRun::SaveStationery() {
         }
         writer_->FilesList().clear();
     }
-    writer_->SetStorePaths(true);
-    if (papers.empty()) {
-        AppendReport("Speichern der Briefpapiere übersprungen, da keine vorhanden sind!");
-    } else if (!cancelled_) {
-        writer_->FilesList() = papers;
-        ProcessMessages();
-        if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
-            Fail(group, "Fehler beim Speichern des Briefpapiers!", "Fehler beim Speichern des Briefpapiers!");
-            failed = true;
+    {
+        // The papers go back to their folders.
+        TZipWriter::SettingsScope keep(*writer_);
+        writer_->SetStorePaths(true);
+        if (papers.empty()) {
+            AppendReport("Speichern der Briefpapiere übersprungen, da keine vorhanden sind!");
+        } else if (!cancelled_) {
+            writer_->FilesList() = papers;
+            ProcessMessages();
+            if (AddFiles() <= 0 && !skippedUnchanged_ && !cancelled_) {
+                Fail(group, "Fehler beim Speichern des Briefpapiers!", "Fehler beim Speichern des Briefpapiers!");
+                failed = true;
+            }
         }
     }
-    writer_->SetStorePaths(false);
     writer_->FilesList().clear();
     FinishGroup(group, failed);
     DeleteStagingFile(listFile);
@@ -103,21 +151,12 @@ void BackupRun::SaveStationery() {
 void BackupRun::SaveDictionaries() {
     const BackupGroup group = BackupGroup::Dictionaries;
     Header("Speichert die Benutzerwörterbücher:");
-    writer_->FilesList().clear();
     const std::string appData = TPathComponent(p_).ShellAppDataFolder();
     std::vector<std::string> files;
     if (!appData.empty())
         files = ListFiles(p_.files, ExpandPath(p_.shell, appData + "\\" + "Microsoft\\Proof\\", true), ".dic", false);
-    bool failed = false;
-    if (files.empty()) {
-        AppendReport("Kein Benutzerwörterbuch gefunden!\r\n");
-    } else {
-        writer_->FilesList() = files;
-        failed = !AddWithProtocol(group, CouldNotSave("mit den Benutzerwörterbüchern"),
-                                  "Fehler beim Sichern der Benutzerwörterbücher!", true);
-    }
-    writer_->FilesList().clear();
-    FinishGroup(group, failed);
+    SaveFileList(group, files, false, "Kein Benutzerwörterbuch gefunden!\r\n", CouldNotSave("mit den Benutzerwörterbüchern"),
+                 "Fehler beim Sichern der Benutzerwörterbücher!");
 }
 
 void BackupRun::SaveIEFavorites() {
@@ -168,9 +207,9 @@ void BackupRun::SaveIEFavorites() {
     if (IsUpdate() && writer_->SkipIfArchiveBitNotSet()) {
         // A favourite changed: the update holds all favourites, never a part of them.
         DeleteStagingFile(inner);
+        TZipWriter::SettingsScope keep(*writer_);
         writer_->SetSkipIfArchiveBitNotSet(false);
         SaveIEFavorites();
-        writer_->SetSkipIfArchiveBitNotSet(true);
         return;
     }
     if (FileExists(p_.files, inner) && !cancelled_) {
@@ -189,14 +228,12 @@ void BackupRun::BuildIEFavoritesArchive(bool& failed) {
     // A leftover of an earlier run must not mix into the new one.
     DeleteStagingFile(inner);
 
-    auto onStart = writer_->OnStartZip;
-    auto onEnd = writer_->OnEndZip;
+    // The favourites go into the inner archive quietly: the run reports that archive as one file.
+    InnerArchiveScope into(*writer_, inner);
     writer_->OnStartZip = [this](TZipWriter&, const std::string&, TZipHeader&, bool&) { skippedUnchanged_ = false; };
     writer_->OnEndZip = nullptr;
-    const std::string zipName = writer_->ZipName();
-    const std::string rootDir = writer_->RootDir();
-
-    writer_->SetZipName(inner);
+    // The whole tree, with its folders, below the favourites folder.
+    TZipWriter::SettingsScope keep(*writer_);
     writer_->SetRootDir(folder);
     writer_->SetRecurse(true);
     writer_->SetAddDirEntriesOnRecurse(true);
@@ -208,14 +245,7 @@ void BackupRun::BuildIEFavoritesArchive(bool& failed) {
         Fail(BackupGroup::IEFavorites, "Fehler beim Sichern der IE-Favoriten!", "Fehler beim Sichern der IE-Favoriten!");
         failed = true;
     }
-    writer_->SetRecurse(false);
-    writer_->SetAddDirEntriesOnRecurse(false);
-    writer_->SetStorePaths(false);
     writer_->FilesList().clear();
-    writer_->SetZipName(zipName);
-    writer_->SetRootDir(rootDir);
-    writer_->OnStartZip = onStart;
-    writer_->OnEndZip = onEnd;
 }
 
 void BackupRun::SaveFirefoxBookmarks() {
@@ -226,19 +256,8 @@ void BackupRun::SaveFirefoxBookmarks() {
     if (!appData.empty())
         paths = FirefoxBookmarkFiles(p_, appData + "\\" + "Mozilla\\Firefox\\" + "profiles.ini", true);
     options_.identity.FirefoxProfileList = paths;
-    writer_->SetRelativePaths(false);
-    writer_->SetStorePaths(true);
-    bool failed = false;
-    if (paths.empty()) {
-        AppendReport("Mozilla Firefox Favoriten nicht gefunden!\r\n");
-    } else {
-        writer_->FilesList() = paths;
-        failed = !AddWithProtocol(group, CouldNotSave("mit den Firefox Favoriten"),
-                                  "Fehler beim Sichern der Firefox Favoriten!", true);
-    }
-    writer_->FilesList().clear();
-    writer_->SetStorePaths(false);
-    FinishGroup(group, failed);
+    SaveFileList(group, paths, true, "Mozilla Firefox Favoriten nicht gefunden!\r\n",
+                 CouldNotSave("mit den Firefox Favoriten"), "Fehler beim Sichern der Firefox Favoriten!");
 }
 
 void BackupRun::SaveOperaBookmarks() {
@@ -256,20 +275,8 @@ void BackupRun::SaveOperaBookmarks() {
         view_.SetIcon(group, StatusIcon::Saved);
         return;
     }
-    const std::vector<std::string> files = ListFiles(p_.files, folder, ".adr", false);
-    writer_->SetRelativePaths(false);
-    writer_->SetStorePaths(true);
-    bool failed = false;
-    if (files.empty()) {
-        AppendReport("Opera Favoriten nicht gefunden!\r\n");
-    } else {
-        writer_->FilesList() = files;
-        failed = !AddWithProtocol(group, CouldNotSave("mit den Opera Favoriten"),
-                                  "Fehler beim Sichern der Opera Favoriten!", true);
-    }
-    writer_->FilesList().clear();
-    writer_->SetStorePaths(false);
-    FinishGroup(group, failed);
+    SaveFileList(group, ListFiles(p_.files, folder, ".adr", false), true, "Opera Favoriten nicht gefunden!\r\n",
+                 CouldNotSave("mit den Opera Favoriten"), "Fehler beim Sichern der Opera Favoriten!");
 }
 
 void BackupRun::WriteBackupInfo() {

@@ -107,6 +107,11 @@ private:
     void SaveRegistryKey(const CatalogueRow& row);
     // The catalogue's rows of one group, in the catalogue's order.
     void SaveCatalogueGroup(BackupGroup group);
+    // Adds a group's files (`fullPaths`: with their folders, for the restore to put them back
+    // there) and ends the group; `noneLine` is reported when there are none.
+    void SaveFileList(BackupGroup group, const std::vector<std::string>& files, bool fullPaths,
+                      const std::string& noneLine, const std::string& failureMessage,
+                      const std::string& failureLine);
     void SaveAddressBook();
     void SaveStationery();
     void SaveDictionaries();

@@ -186,7 +186,7 @@ void ViewerModel::Describe() {
     reader_->SetZipName(path);
 
     {
-        auto stream = p_.files.Open(path, OpenMode::Read);
+        auto stream = p_.files.Open(path, OpenMode::ReadShared);
         if (!stream) return;
         FileTime lastWrite = 0;
         if (p_.files.GetTimes(path, nullptr, &lastWrite))

@@ -139,8 +139,9 @@ long NotFoundError(const std::string& host) {
 
 class PosixFileStream : public FileStream {
 public:
-    PosixFileStream(int fd, std::string host, bool writable)
-        : fd_(fd), host_(std::move(host)), writable_(writable) {}
+    PosixFileStream(int fd, std::string host, bool writable, std::shared_ptr<PosixShareTable> shares,
+                    long shareId)
+        : fd_(fd), host_(std::move(host)), writable_(writable), shares_(std::move(shares)), shareId_(shareId) {}
     ~PosixFileStream() override { Close(); }
 
     size_t Read(void* buffer, size_t count) override {
@@ -188,6 +189,7 @@ public:
         bool ok = !failed_;
         if (::close(fd_) != 0) ok = false;
         fd_ = -1;
+        shares_->Release(host_, shareId_);
         if (written_) MarkChanged(host_);
         return ok;
     }
@@ -196,6 +198,8 @@ private:
     int fd_;
     std::string host_;
     bool writable_;
+    std::shared_ptr<PosixShareTable> shares_;
+    long shareId_;
     bool written_ = false;
     bool failed_ = false;
 };
@@ -227,6 +231,27 @@ std::string SplitFolder(const std::string& pattern, std::string& namePattern) {
 }
 
 }  // namespace
+
+bool PosixShareTable::Admit(const std::string& host, const Handle& handle, long& id) {
+    auto& handles = open_[host];
+    for (const auto& [heldId, held] : handles) {
+        (void)heldId;
+        if ((handle.read && !held.shareRead) || (handle.write && !held.shareWrite) ||
+            (held.read && !handle.shareRead) || (held.write && !handle.shareWrite)) {
+            return false;
+        }
+    }
+    id = ++next_;
+    handles[id] = handle;
+    return true;
+}
+
+void PosixShareTable::Release(const std::string& host, long id) {
+    auto it = open_.find(host);
+    if (it == open_.end()) return;
+    it->second.erase(id);
+    if (it->second.empty()) open_.erase(it);
+}
 
 uint32_t PosixFiles::GetAttributes(const std::string& path) {
     std::string host = map_.HostPath(path);
@@ -298,26 +323,44 @@ std::unique_ptr<FileStream> PosixFiles::Open(const std::string& path, OpenMode m
     bool exists = stat(host.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) { SetError(error, WinError::AccessDenied); return nullptr; }
     int flags = O_CLOEXEC;
-    bool writable = mode != OpenMode::Read;
+    bool writable = OpensForWriting(mode);
     if (writable && exists && IsReadOnly(host)) {
         SetError(error, WinError::AccessDenied);
         return nullptr;
     }
     switch (mode) {
-        case OpenMode::Read: flags |= O_RDONLY; break;
+        case OpenMode::Read:
+        case OpenMode::ReadShared: flags |= O_RDONLY; break;
         case OpenMode::ReadWrite: flags |= O_RDWR; break;
         case OpenMode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
         case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
+    // The sharing of the Win32 backend: readers let others read (ReadShared also write),
+    // writers let others only read.
+    PosixShareTable::Handle handle;
+    handle.read = true;
+    handle.write = writable;
+    handle.shareRead = true;
+    handle.shareWrite = mode == OpenMode::ReadShared;
+    long shareId = 0;
+    if (exists && !shares_->Admit(host, handle, shareId)) {
+        SetError(error, WinError::SharingViolation);
+        return nullptr;
+    }
     int fd = ::open(host.c_str(), flags, 0644);
     if (fd < 0) {
         int err = errno;
+        if (exists) shares_->Release(host, shareId);
         SetError(error, err == ENOENT ? NotFoundError(host) : ErrnoToWin(err));
         return nullptr;
     }
-    if (!exists) MarkCreated(host);
-    else if (mode == OpenMode::CreateAlways) MarkChanged(host);
-    return std::make_unique<PosixFileStream>(fd, host, writable);
+    if (!exists) {
+        MarkCreated(host);
+        (void)shares_->Admit(host, handle, shareId);  // nobody else can hold a new file
+    } else if (mode == OpenMode::CreateAlways) {
+        MarkChanged(host);
+    }
+    return std::make_unique<PosixFileStream>(fd, host, writable, shares_, shareId);
 }
 
 bool PosixFiles::CreateDirectory(const std::string& path, long* error) {

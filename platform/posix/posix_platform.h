@@ -61,9 +61,27 @@ private:
     std::unique_ptr<Store> store_;
 };
 
+// The handles open on each file with their access and sharing, so that an open which a
+// held handle's sharing refuses fails as it does on Windows (ERROR_SHARING_VIOLATION).
+class PosixShareTable {
+public:
+    struct Handle {
+        bool read = false, write = false;            // access asked for
+        bool shareRead = false, shareWrite = false;  // what it lets others do
+    };
+    // False when the file's open handles and the new one do not agree; else the handle is
+    // recorded and `id` names it for Release.
+    bool Admit(const std::string& host, const Handle& handle, long& id);
+    void Release(const std::string& host, long id);
+
+private:
+    std::map<std::string, std::map<long, Handle>> open_;
+    long next_ = 0;
+};
+
 class PosixFiles : public Files {
 public:
-    explicit PosixFiles(PosixPathMap& map) : map_(map) {}
+    explicit PosixFiles(PosixPathMap& map) : map_(map), shares_(std::make_shared<PosixShareTable>()) {}
 
     uint32_t GetAttributes(const std::string& path) override;
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
@@ -96,6 +114,8 @@ public:
 
 private:
     PosixPathMap& map_;
+    // Shared with the streams, which may outlive this object.
+    std::shared_ptr<PosixShareTable> shares_;
     std::vector<std::pair<std::string, std::string>> restartMoves_;
 };
 

@@ -203,13 +203,15 @@ public:
     std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode, long* error) override {
         DWORD access = GENERIC_READ | GENERIC_WRITE;
         DWORD disposition = OPEN_EXISTING;
+        DWORD share = FILE_SHARE_READ;
         switch (mode) {
             case OpenMode::Read: access = GENERIC_READ; break;
+            case OpenMode::ReadShared: access = GENERIC_READ; share |= FILE_SHARE_WRITE; break;
             case OpenMode::ReadWrite: break;
             case OpenMode::CreateAlways: disposition = CREATE_ALWAYS; break;
             case OpenMode::CreateNew: disposition = CREATE_NEW; break;
         }
-        HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+        HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             SetError(error, static_cast<long>(GetLastError()));

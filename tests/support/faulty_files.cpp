@@ -92,7 +92,7 @@ bool FaultyFiles::Next(FileOp op, const std::string& path, bool legacy, long* er
 
 std::unique_ptr<FileStream> FaultyFiles::Open(const std::string& path, OpenMode mode,
                                               long* error) {
-    const bool forWriting = mode != OpenMode::Read;
+    const bool forWriting = OpensForWriting(mode);
     const bool failAny = At(++opens, failOpenAt);
     const bool failWrite = forWriting && At(++writeOpens, failOpenWriteAt);
     if (Next(FileOp::Open, path, failAny || failWrite, error)) return nullptr;

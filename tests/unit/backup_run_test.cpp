@@ -487,7 +487,7 @@ public:
     FailingWritesTo(Files& inner, std::string name) : FaultyFiles(inner), name_(std::move(name)) {}
     std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode, long* error = nullptr) override {
         auto stream = FaultyFiles::Open(path, mode, error);
-        if (!stream || mode == OpenMode::Read || !SameText(ExtractFileName(path), name_)) return stream;
+        if (!stream || !OpensForWriting(mode) || !SameText(ExtractFileName(path), name_)) return stream;
         struct Refusing : FileStream {
             std::unique_ptr<FileStream> inner;
             size_t Read(void* b, size_t n) override { return inner->Read(b, n); }

@@ -116,6 +116,48 @@ TEST_F(FilesSeamTest, OpenErrorsTellFileFromPath) {
     EXPECT_EQ(error, WinError::FileExists);
 }
 
+// Windows' sharing on both backends: a file held open for writing can be read only by an
+// open that lets others write; a plain read refuses to share with a writer.
+TEST_F(FilesSeamTest, AFileHeldForWritingIsReadOnlyWithSharedReading) {
+    const std::string path = dir + "gehalten.bvq";
+    ASSERT_TRUE(tp.WriteFile(path, "archiv"));
+    struct Case {
+        OpenMode held;
+        OpenMode wanted;
+        bool opens;
+    };
+    const Case cases[] = {
+        {OpenMode::ReadWrite, OpenMode::Read, false},
+        {OpenMode::ReadWrite, OpenMode::ReadShared, true},
+        {OpenMode::ReadWrite, OpenMode::ReadWrite, false},
+        {OpenMode::Read, OpenMode::Read, true},
+        {OpenMode::Read, OpenMode::ReadWrite, false},
+        {OpenMode::ReadShared, OpenMode::ReadWrite, true},
+        {OpenMode::ReadShared, OpenMode::CreateAlways, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.held)) + " then " + std::to_string(static_cast<int>(c.wanted)));
+        auto held = files.Open(path, c.held);
+        ASSERT_NE(held, nullptr);
+        long error = 0;
+        auto second = files.Open(path, c.wanted, &error);
+        EXPECT_EQ(second != nullptr, c.opens);
+        if (!c.opens) {
+            EXPECT_EQ(error, WinError::SharingViolation);
+        } else if (!OpensForWriting(c.wanted)) {
+            char buf[16] = {};
+            EXPECT_EQ(second->Read(buf, sizeof buf), 6u);
+        }
+        second.reset();
+        held.reset();
+        if (c.wanted == OpenMode::CreateAlways) {
+            ASSERT_TRUE(tp.WriteFile(path, "archiv"));
+        }
+        // Closed, the file is free again.
+        EXPECT_NE(files.Open(path, OpenMode::ReadWrite), nullptr);
+    }
+}
+
 TEST_F(FilesSeamTest, StreamsSeekTruncateAndGrow) {
     auto f = files.Open(dir + "s.bin", OpenMode::CreateAlways);
     ASSERT_NE(f, nullptr);

@@ -22,7 +22,7 @@ public:
     int FolderWriteAccess(const std::string&) override { return access; }
     std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode,
                                      long* error = nullptr) override {
-        if (mode != OpenMode::Read) {
+        if (OpensForWriting(mode)) {
             probes.push_back(path);
             if (probeFails) return nullptr;
         }

@@ -304,7 +304,7 @@ public:
     int FolderWriteAccess(const std::string&) override { return 0; }
     std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode,
                                      long* error = nullptr) override {
-        if (mode != OpenMode::Read) return nullptr;
+        if (OpensForWriting(mode)) return nullptr;
         return FaultyFiles::Open(path, mode, error);
     }
 };

@@ -406,6 +406,20 @@ TEST_F(ViewerModelTest, ArchiveThatCannotBeOpenedShowsNoDate) {
     EXPECT_TRUE(tp.prompter().messages.empty());
 }
 
+// A backup that another program holds open for writing (a copy in progress, a virus
+// scanner) is still described.
+TEST_F(ViewerModelTest, AnArchiveHeldOpenByAnotherProgramIsDescribed) {
+    MakeSimple(backups + "Gehalten.bvq");
+    auto held = tp.files().Open(backups + "Gehalten.bvq", OpenMode::ReadWrite);
+    ASSERT_NE(held, nullptr);
+    ViewerModel m(tp.platform(), "");
+    m.Open();
+    EXPECT_FALSE(m.DateText().empty());
+    EXPECT_FALSE(m.SizeText().empty());
+    EXPECT_EQ(Captions(m).size(), 1u);
+    EXPECT_TRUE(tp.prompter().messages.empty());
+}
+
 TEST_F(ViewerModelTest, PasswordProtectedArchive) {
     // A folder-name list left in the work folder by someone else must not be read.
     ForceDirectories(tp.files(), work);

@@ -88,7 +88,7 @@ public:
         return FaultyFiles::FreeBytes(path);
     }
     std::unique_ptr<FileStream> Open(const std::string& path, OpenMode mode, long* error = nullptr) override {
-        if (mode != OpenMode::Read && refuseWindowsNames && RefusedByWindows(ExtractFileName(path))) {
+        if (OpensForWriting(mode) && refuseWindowsNames && RefusedByWindows(ExtractFileName(path))) {
             if (error) *error = 123;  // ERROR_INVALID_NAME
             return nullptr;
         }

@@ -388,6 +388,57 @@ TEST_F(ZipArchiveTest, PathsStoredRelativeAndRecreated) {
     EXPECT_EQ(Bytes(out3 + "c.txt"), "C");
 }
 
+TEST_F(ZipArchiveTest, SettingsScopeGivesBackTheOptionsItFound) {
+    TZipWriter w(tp.platform());
+    w.SetPackLevel(3);
+    w.SetRootDir(src);
+    w.SetSkipIfArchiveBitNotSet(true);
+    auto change = [&] {
+        w.SetPackLevel(9);
+        w.SetRootDir(out);
+        w.SetAddDirEntriesOnRecurse(true);
+        w.SetRelativePaths(true);  // also stored paths and recursion
+        w.SetSkipIfArchiveBitNotSet(false);
+        w.SetResetArchiveBitOnZip(true);
+    };
+    auto expectFound = [&] {
+        EXPECT_EQ(w.PackLevel(), 3);
+        EXPECT_EQ(w.RootDir(), src);
+        EXPECT_FALSE(w.StorePaths());
+        EXPECT_FALSE(w.RelativePaths());
+        EXPECT_FALSE(w.Recurse());
+        EXPECT_FALSE(w.AddDirEntriesOnRecurse());
+        EXPECT_TRUE(w.SkipIfArchiveBitNotSet());
+        EXPECT_FALSE(w.ResetArchiveBitOnZip());
+    };
+    {
+        TZipWriter::SettingsScope keep(w);
+        change();
+        EXPECT_TRUE(w.StorePaths());
+        EXPECT_TRUE(w.Recurse());
+    }
+    expectFound();
+    try {
+        TZipWriter::SettingsScope keep(w);
+        change();
+        throw EZipAborted();
+    } catch (const EZipAborted&) {
+    }
+    expectFound();
+
+    // Relative paths stay on when the scope began with them, although stored paths switched
+    // off alone would clear them.
+    w.SetRelativePaths(true);
+    {
+        TZipWriter::SettingsScope keep(w);
+        w.SetStorePaths(false);
+        EXPECT_FALSE(w.RelativePaths());
+    }
+    EXPECT_TRUE(w.StorePaths());
+    EXPECT_TRUE(w.RelativePaths());
+    EXPECT_TRUE(w.Recurse());
+}
+
 TEST_F(ZipArchiveTest, StorePathsWithoutDriveAndOemConversion) {
     const std::string name = "Br\x80ief \xE4.txt";  // the euro sign is missing from OEM 850
     const std::string a = Put("Ordner\\" + name, "x");
