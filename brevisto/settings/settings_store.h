@@ -1,33 +1,16 @@
-// The program's settings: registry accessors, the defaults table and the folder rules.
+// The program's settings: the defaults table and the folder rules over the registry accessors
+// (which this header brings along for its users).
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "brevisto/support/registry_values.h"
 #include "platform/platform.h"
 
 namespace bv {
 
 // The program's own key under HKEY_CURRENT_USER.
 extern const char* const SettingsKey;
-
-// Root selectors as callers pass them: 1 current user, 2 local machine, 3 classes root;
-// any other number selects the current user.
-RegRoot RootFromSelector(int selector);
-
-// Each accessor opens the key, does its one operation and closes it again. A missing key or
-// value, or a value of another type, reads as the "missing" answer: "", -1, false.
-std::string ReadRegString(Registry& registry, int root, const std::string& key,
-                          const std::string& name);
-int32_t ReadRegInteger(Registry& registry, int root, const std::string& key,
-                       const std::string& name);
-bool ReadRegBool(Registry& registry, int root, const std::string& key, const std::string& name);
-// Writers create the key and missing parents; false if the key could not be opened or created.
-bool WriteRegString(Registry& registry, int root, const std::string& key, const std::string& name,
-                    const std::string& value);
-bool WriteRegInteger(Registry& registry, int root, const std::string& key,
-                     const std::string& name, int32_t value);
-bool WriteRegBool(Registry& registry, int root, const std::string& key, const std::string& name,
-                  bool value);
 
 // Expands %NAME% references of a non-empty text; with `trailingBackslash` appends "\" unless
 // present. An empty text stays empty.

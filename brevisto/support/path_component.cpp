@@ -1,6 +1,6 @@
 #include "brevisto/support/path_component.h"
 
-#include "brevisto/settings/settings_store.h"
+#include "brevisto/support/registry_values.h"
 #include "platform/path.h"
 
 namespace bv {
