@@ -10,6 +10,7 @@
 #include "common/msg_box.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_owner.h"
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -68,12 +69,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         static const auto initEx = GET_WINDOWS_FUNCTION("comctl32.dll", InitCommonControlsEx);
         InitCommonControls();
         if (initEx) initEx(&controls);
-        platform = bv::CreateWin32Platform(bv::kMessageCaption);
+        platform = bv::CreateWin32Platform(bv::kApplicationTitle);
         HWND application = CreateApplicationWindow(instance);
+        bv::win32::SetApplicationWindow(application);
         bv::ui::TStartDlg mainWindow(platform->platform());
         if (!mainWindow.Create()) return 1;
         mainWindow.Start(bv::SplitCommandLine(GetCommandLineA()));
         int code = RunMessageLoop(mainWindow);
+        bv::win32::SetApplicationWindow(nullptr);
         if (application) DestroyWindow(application);
         return code;
     } catch (const std::exception& error) {

@@ -5,6 +5,7 @@
 #include "platform/prompter.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_owner.h"
 #include "platform/win32/win32_platform.h"
 
 #include <commdlg.h>
@@ -142,7 +143,7 @@ public:
     explicit Win32Prompter(std::string appTitle) : appTitle_(std::move(appTitle)) {}
 
     int MessageBox(const std::string& text, const std::string& caption, uint32_t style) override {
-        return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+        return MessageBoxA(win32::OwnerWindow(), text.c_str(), caption.c_str(), style);
     }
 
     int TimedMessageBox(const std::string& text, const std::string& caption, uint32_t style, uint32_t timeoutMs,
@@ -151,21 +152,21 @@ public:
         TimedBox* outer = g_timedBox;
         g_timedBox = &box;
         const UINT_PTR timer = SetTimer(nullptr, 0, timeoutMs, &TimedBoxExpired);
-        int result = MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+        int result = MessageBoxA(win32::OwnerWindow(), text.c_str(), caption.c_str(), style);
         if (timer && !box.fired) KillTimer(nullptr, timer);
         g_timedBox = outer;
         return box.fired ? timeoutAnswer : result;
     }
 
     void PlainMessage(const std::string& text) override {
-        MessageBoxA(GetActiveWindow(), text.c_str(), appTitle_.c_str(), MB_OK);
+        MessageBoxA(win32::OwnerWindow(), text.c_str(), appTitle_.c_str(), MB_OK);
     }
 
     bool SelectFolder(const std::string& title, const std::string& root, std::string& folder,
                       bool newFolderButton) override {
         if (!IsFolder(folder)) folder.clear();
         OleScope ole;
-        HWND owner = GetActiveWindow();
+        HWND owner = win32::OwnerWindow();
         LPITEMIDLIST rootList = root.empty() ? nullptr : win32::PathIdList(owner, root);
         char display[MAX_PATH] = {};
         BROWSEINFOA info = {};
@@ -184,7 +185,7 @@ public:
     }
 
     std::string SelectFolderFromComputer(const std::string& title, const std::string& initialFolder) override {
-        HWND owner = GetActiveWindow();
+        HWND owner = win32::OwnerWindow();
         LPITEMIDLIST computer = nullptr;
         if (FAILED(SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &computer)) || !computer) return std::string();
         char display[MAX_PATH] = {};
@@ -213,7 +214,7 @@ public:
         OPENFILENAMEA info = {};
         // Windows 95 and NT 4 refuse the larger structure of Windows 2000 (with the places bar).
         info.lStructSize = LOBYTE(LOWORD(GetVersion())) >= 5 ? sizeof info : OPENFILENAME_SIZE_VERSION_400A;
-        info.hwndOwner = GetActiveWindow();
+        info.hwndOwner = win32::OwnerWindow();
         info.lpstrFilter = filters.c_str();
         info.nFilterIndex = 1;
         info.lpstrFile = file;

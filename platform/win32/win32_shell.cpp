@@ -5,6 +5,7 @@
 #include "platform/shell.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_owner.h"
 #include "platform/win32/win32_platform.h"
 
 namespace bv {
@@ -103,7 +104,7 @@ public:
     }
 
     bool OpenDocument(const std::string& target) override {
-        HINSTANCE result = ShellExecuteA(GetActiveWindow(), "open", target.c_str(), nullptr, nullptr,
+        HINSTANCE result = ShellExecuteA(win32::MainWindow() ? win32::MainWindow() : win32::OwnerWindow(), "open", target.c_str(), nullptr, nullptr,
                                          SW_SHOWNORMAL);
         return reinterpret_cast<INT_PTR>(result) > 32;
     }

@@ -10,6 +10,7 @@
 
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
+#include "platform/win32/win32_owner.h"
 #include "platform/win32/win32_platform.h"
 
 namespace bv {
@@ -137,6 +138,29 @@ TEST_F(Win32WindowOperationsTest, SoundWithoutADeviceIsNotAvailable) {
     // Windows with a sound card would play its default sound for a missing file.
     if (!win32::IsWine()) GTEST_SKIP() << "only Wine is known to have no sound device here";
     EXPECT_FALSE(system->PlaySoundFile("C:\\gibt-es-nicht\\saveok.wav"));
+}
+
+// Message boxes, dialogs and shell calls always get an owner, also when no window of the
+// program is active (the program in the background, a wizard that has just closed).
+TEST(Win32Owner, BoxesAlwaysHaveAnOwnerOfTheProgram) {
+    ASSERT_EQ(GetActiveWindow(), nullptr) << "the test needs a thread without an active window";
+    HWND application = CreateWindowExA(0, "STATIC", "Anwendung", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                       GetModuleHandleA(nullptr), nullptr);
+    HWND main = CreateWindowExA(0, "STATIC", "Hauptfenster", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(application && main);
+    win32::SetApplicationWindow(application);
+    EXPECT_EQ(win32::OwnerWindow(), application) << "before the main window exists";
+    win32::SetMainWindow(main);
+    EXPECT_EQ(win32::OwnerWindow(), main) << "nothing active";
+    EXPECT_EQ(win32::MainWindow(), main);
+    DestroyWindow(main);
+    EXPECT_EQ(win32::OwnerWindow(), application) << "a main window that went away";
+    EXPECT_EQ(win32::MainWindow(), application);
+    win32::SetMainWindow(nullptr);
+    win32::SetApplicationWindow(nullptr);
+    DestroyWindow(application);
+    EXPECT_EQ(win32::OwnerWindow(), nullptr);
 }
 
 }  // namespace

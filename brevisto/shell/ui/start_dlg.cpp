@@ -12,6 +12,7 @@
 #include "brevisto/shell/ui/oe_options_dlg.h"
 #include "brevisto/viewer/ui/show_dlg.h"
 #include "brevisto/wizard/ui/wizard_dlg.h"
+#include "platform/win32/win32_owner.h"
 #include "resources/brevisto_ids.h"
 
 namespace bv::ui {
@@ -228,6 +229,7 @@ void TStartDlg::OnCommand(int id) {
 INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
+            win32::SetMainWindow(hwnd_);
             OnInit();
             return FALSE;  // the window is shown later; no focus yet
         case WM_COMMAND:
@@ -243,6 +245,7 @@ INT_PTR TStartDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             DestroyWindow(hwnd_);
             return TRUE;
         case WM_DESTROY:
+            win32::SetMainWindow(nullptr);
             HelpSystem::CloseAll();
             PostQuitMessage(model_.ExitCode);
             return TRUE;
