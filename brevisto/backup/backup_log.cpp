@@ -1,5 +1,6 @@
 #include "brevisto/backup/backup_log.h"
 
+#include "brevisto/support/product_version.h"
 #include "common/msg_box.h"
 #include "platform/path.h"
 
@@ -14,7 +15,7 @@ std::string PartText(Platform& platform, LogPart part, const LogEntry& e) {
     const std::string sep = std::string(kLogSeparator) + crlf;
     switch (part) {
         case LogPart::Header:
-            return sep + "Version   : V4.80" + crlf +
+            return sep + "Version   : V" + kProductVersion + crlf +
                    "Datum     : " + platform.system.DateTimeText(platform.system.LocalNow()) + crlf +
                    "Identität : " + e.identityName + crlf +
                    (e.unattended ? "Sicherung : automatisiert" : "Sicherung : manuell") + crlf +

@@ -12,6 +12,7 @@
 #include "brevisto/settings/settings_store.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
+#include "brevisto/support/product_version.h"
 #include "common/msg_box.h"
 #include "platform/path.h"
 
@@ -265,7 +266,7 @@ bool BackupRun::RunBackup() {
                   LogEntry{options_.identity.Username, options_.unattended, ArchivePath(), false, true});
 
     AppendReport("Datum: " + DateText(p_.system.LocalNow()));
-    AppendReport("Version  : Brevisto V4.80");
+    AppendReport(std::string("Version  : Brevisto V") + kProductVersion);
     AppendReport("System: " + WindowsVersionName(GetWindowsVersion(p_.system, p_.prompter)));
     AppendReport("Backup: " + backupType_);
     AppendReport("Backup: " + ArchivePath());

@@ -1,8 +1,10 @@
 #include "brevisto/shell/product.h"
 
+#include "brevisto/support/product_version.h"
+
 namespace bv {
 
-const char* const kMainWindowTitle = "Brevisto - Spezialversion - V4.80";
+const char* const kMainWindowTitle = "Brevisto - Spezialversion - V" BREVISTO_PRODUCT_VERSION;
 const char* const kApplicationTitle = "Brevisto - Datensicherung für Outlook Express";
 const char* const kMessageCaption = "Brevisto";
 const char* const kSpecialEditionInfo =

@@ -6,7 +6,7 @@
 namespace bv {
 
 // ---- Titles ------------------------------------------------------------------------------
-extern const char* const kMainWindowTitle;       // "Brevisto - Spezialversion - V4.80"
+extern const char* const kMainWindowTitle;       // "Brevisto - Spezialversion - V" and the version
 extern const char* const kApplicationTitle;      // "Brevisto - Datensicherung für Outlook Express"
 extern const char* const kMessageCaption;        // "Brevisto"
 extern const char* const kSpecialEditionInfo;    // label under the buttons

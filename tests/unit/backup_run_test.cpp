@@ -145,6 +145,7 @@ TEST_F(BackupRunTest, FullBackupHoldsEveryGroupInItsOrder) {
     EXPECT_EQ(date.size(), 10u);
     EXPECT_NE(comment.find("Comment=Vor dem Umzug\r\n\r\n[Firefox]\r\nVersion="), std::string::npos);
 
+    EXPECT_TRUE(view.ReportHas("Version  : Brevisto V4.80"));
     EXPECT_TRUE(view.ReportHas("Speichert Internet Explorer Einstellungen:"));
     EXPECT_TRUE(view.ReportHas("Kommentar: Vor dem Umzug\r\n--------------------------"));
     EXPECT_TRUE(view.ReportHas("Dateien erfolgreich getestet!"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "brevisto/shell/product.h"
+#include "brevisto/support/product_version.h"
 #include "brevisto/support/version_info.h"
 #include "tests/support/test_platform.h"
 
@@ -119,6 +121,12 @@ TEST(VersionInfo, AFileWithoutResource) {
     TVersionInfo info(tp.system(), tp.TempDir() + "x.txt");
     EXPECT_FALSE(info.HasResource());
     EXPECT_EQ(info.FileVersion(), "");
+}
+
+// The version stands in one place; the texts built from it keep their exact bytes.
+TEST(VersionInfo, TheProductVersionInTheTexts) {
+    EXPECT_STREQ(kProductVersion, "4.80");
+    EXPECT_STREQ(kMainWindowTitle, "Brevisto - Spezialversion - V4.80");
 }
 
 }  // namespace
