@@ -404,9 +404,11 @@ private:
     }
 };
 
-// Asks the folder's security descriptor whether the caller's token may add files,
-// the way the system itself would decide (no test file is written). Windows 9x has
-// no security: the answer there is "cannot tell".
+// Asks the folder's security descriptor whether the caller's token has write access
+// (GENERIC_WRITE under the file mapping: adding files and folders, writing attributes),
+// the way the system itself would decide (no test file is written). A folder that only
+// lets files be added answers no here; the caller's probe file then decides. Windows 9x
+// has no security: the answer there is "cannot tell".
 int Win32Files::FolderWriteAccess(const std::string& folder) {
     if (IsWin9xCached()) return -1;
     static const auto getSecurity = GET_WINDOWS_FUNCTION("advapi32.dll", GetFileSecurityA);
@@ -440,7 +442,7 @@ int Win32Files::FolderWriteAccess(const std::string& folder) {
     if (!duplicated) return -1;
 
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
-    DWORD desired = FILE_ADD_FILE;
+    DWORD desired = GENERIC_WRITE;
     mapGenericMask(&desired, &mapping);
     BYTE privileges[sizeof(PRIVILEGE_SET) + 8 * sizeof(LUID_AND_ATTRIBUTES)];
     DWORD privilegesLength = sizeof privileges;

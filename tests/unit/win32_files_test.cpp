@@ -2,6 +2,8 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -311,30 +313,64 @@ TEST(Win32VolumeRoot, DrivesAndShares) {
     EXPECT_EQ("", win32::VolumeRoot("relative\\path"));
 }
 
+// Whether the folder's stored access list still says that `rights` are denied (Wine keeps
+// access lists as Unix permission bits, which have no right for attributes).
+bool DenialKept(const std::string& folder, DWORD rights) {
+    DWORD needed = 0;
+    GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<BYTE> descriptor(needed ? needed : 1);
+    if (!GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return false;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted) || !present || !acl) return false;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(acl, i, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == ACCESS_DENIED_ACE_TYPE &&
+            (static_cast<ACCESS_DENIED_ACE*>(ace)->Mask & rights) == rights) {
+            return true;
+        }
+    }
+    return false;
+}
+
 TEST_F(Win32FilesTest, FolderWriteAccessFollowsTheSecurityDescriptor) {
     int access = files.FolderWriteAccess(dir);
     if (access == -1) GTEST_SKIP() << "the system cannot check folder access";
     EXPECT_EQ(1, access);
     EXPECT_EQ(-1, files.FolderWriteAccess(dir + "none"));
 
-    // A folder whose access list denies everyone to add files.
-    const std::string locked = dir + "gesperrt";
-    ASSERT_TRUE(files.CreateDirectory(locked));
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
-    BYTE aclBuffer[512];
-    PACL acl = reinterpret_cast<PACL>(aclBuffer);
-    ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
-    ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, FILE_ADD_FILE, everyone));
-    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, everyone));
-    SECURITY_DESCRIPTOR sd;
-    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
-    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE));
-    bool stored = SetFileSecurityA(locked.c_str(), DACL_SECURITY_INFORMATION, &sd) != FALSE;
-    FreeSid(everyone);
-    if (!stored) GTEST_SKIP() << "the file system keeps no access lists";
-    EXPECT_EQ(0, files.FolderWriteAccess(locked));
+    // Folders whose access lists deny everyone one part of write access: adding files, or
+    // writing attributes (which a backup folder needs as well; a folder that only takes
+    // new files is left to the caller's probe file).
+    struct Case {
+        const char* name;
+        DWORD denied;
+    };
+    for (const Case& c : {Case{"ohne Dateien", FILE_ADD_FILE}, Case{"ohne Attribute", FILE_WRITE_ATTRIBUTES}}) {
+        SCOPED_TRACE(c.name);
+        const std::string locked = dir + c.name;
+        ASSERT_TRUE(files.CreateDirectory(locked));
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+        BYTE aclBuffer[512];
+        PACL acl = reinterpret_cast<PACL>(aclBuffer);
+        ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+        ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, c.denied, everyone));
+        ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, everyone));
+        SECURITY_DESCRIPTOR sd;
+        ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE));
+        bool stored = SetFileSecurityA(locked.c_str(), DACL_SECURITY_INFORMATION, &sd) != FALSE;
+        FreeSid(everyone);
+        if (!stored) GTEST_SKIP() << "the file system keeps no access lists";
+        if (c.denied == FILE_WRITE_ATTRIBUTES && !DenialKept(locked, c.denied)) {
+            std::printf("[   NOTE   ] %s: this system keeps no such denial\n", c.name);
+            continue;
+        }
+        EXPECT_EQ(0, files.FolderWriteAccess(locked));
+    }
     EXPECT_EQ(1, files.FolderWriteAccess(dir));
 }
 
