@@ -59,11 +59,12 @@ StartArguments ParseStartArguments(const std::vector<std::string>& args) {
         result.ParamFilePath = TrimControls(joined);
         result.AutoRun = true;
     }
+    // The rules apply in this order: a name with both marks keeps the unattended start
+    // without a parameter file, which the start then reports as not found, and opens the
+    // backup file in the viewer.
     if (first.find(".bvq") != std::string::npos) {
         result.ViewerFilePath = first;
         result.ParamFilePath.clear();
-        // The backup file names no parameter file: no unattended run either.
-        result.AutoRun = false;
     }
     return result;
 }

@@ -47,8 +47,9 @@ TEST(ShellCommandLine, ParameterAndBackupFileRules) {
         // The viewer test is case-sensitive.
         {{"C:\\save.BVQ"}, false, "", ""},
         {{"C:\\a.bvq", "C:\\b.bvt"}, false, "", "C:\\a.bvq"},
-        // Both marks in one name: the backup file wins, no unattended run without a file.
-        {{"C:\\x.bvt.bvq"}, false, "", "C:\\x.bvt.bvq"},
+        // Both marks in one name: the viewer takes the file, the unattended start stays
+        // without a parameter file (and says so when it starts).
+        {{"C:\\x.bvt.bvq"}, true, "", "C:\\x.bvt.bvq"},
         {{"", "C:\\b.bvt"}, false, "", ""},
     };
     for (const Case& c : cases) {

@@ -214,6 +214,22 @@ TEST_F(ShellMainWindowTest, BackupFileOnTheCommandLineOpensTheViewer) {
     view.events.clear();
     m.Create({tp.TempDir() + "fehlt.bvq"});
     EXPECT_EQ(view.events, Events{"show"});
+
+    // A name with both marks: the unattended start finds no parameter file and says so,
+    // then the viewer shows the backup.
+    const std::string both = tp.TempDir() + "Nacht.bvt.bvq";
+    ASSERT_TRUE(tp.WriteFile(both, "x"));
+    view.events.clear();
+    tp.prompter().messages.clear();
+    MainWindowModel twice(tp.platform(), view);
+    twice.Create({both});
+    ASSERT_EQ(tp.prompter().messages.size(), 1u);
+    EXPECT_EQ(tp.prompter().messages[0].text,
+              "Die angegebene Taskplaner-Datei wurde nicht gefunden!\rDas automatische Backup konnte "
+              "nicht durchgeführt werden.\r\rParameter: ");
+    EXPECT_FALSE(twice.AutoRun);
+    EXPECT_EQ(twice.ViewerFilePath, both);
+    EXPECT_EQ(view.events, (Events{"hide", "viewer", "show", "show"}));
 }
 
 TEST_F(ShellMainWindowTest, WindowsVistaAndSevenAreRefused) {
