@@ -137,11 +137,9 @@ std::string FileTimeText(System& system, FileTime utc) {
 int FirefoxVersion(Platform& platform) {
     std::string command = ReadRegString(
         platform.registry, 2, "\\SOFTWARE\\Clients\\StartMenuInternet\\firefox.exe\\shell\\open\\command", "");
-    // The command is usually quoted ("C:\...\firefox.exe" -osint); the folder is inside.
-    if (!command.empty() && command[0] == '"') {
-        size_t close = command.find('"', 1);
-        command = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-    }
+    // The folder part as read, quotes and all: a quoted command ("C:\...\firefox.exe" -osint)
+    // names no readable application.ini and gives 2. Nothing in the program reads the value
+    // back; it stays as backups of this format have always carried it.
     size_t slash = command.rfind('\\');
     if (slash == std::string::npos) return 2;
     TTheIniFile ini(platform);

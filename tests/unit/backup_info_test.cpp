@@ -103,7 +103,7 @@ protected:
         }
         ASSERT_TRUE(WriteRegString(tp.registry(), 2,
                                    "SOFTWARE\\Clients\\StartMenuInternet\\firefox.exe\\shell\\open\\command",
-                                   "", command.empty() ? "\"" + folder + "firefox.exe\" -osint" : command));
+                                   "", command.empty() ? folder + "firefox.exe -osint" : command));
     }
     test::TestPlatform tp;
 };
@@ -122,6 +122,9 @@ TEST_F(FirefoxTest, VersionTwoWhenItDoesNotRead) {
     InstallFirefox("", "[App]\r\nName=Firefox\r\n");
     EXPECT_EQ(FirefoxVersion(tp.platform()), 2);
     InstallFirefox("firefox.exe", "[App]\r\nVersion=9\r\n");  // no folder in the command
+    EXPECT_EQ(FirefoxVersion(tp.platform()), 2);
+    // The folder of a quoted command keeps its quote: no application.ini there.
+    InstallFirefox("\"" + tp.TempDir() + "Mozilla Firefox\\firefox.exe\" -osint", "[App]\r\nVersion=9\r\n");
     EXPECT_EQ(FirefoxVersion(tp.platform()), 2);
 }
 
