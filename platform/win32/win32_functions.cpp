@@ -57,4 +57,13 @@ LPITEMIDLIST PathIdList(HWND owner, const std::string& path) {
     return list;
 }
 
+void FreeIdList(LPITEMIDLIST list) {
+    if (!list) return;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+        allocator->Free(list);
+        allocator->Release();
+    }
+}
+
 }  // namespace bv::win32

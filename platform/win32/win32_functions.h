@@ -35,8 +35,11 @@ bool IsWine();
 std::wstring AnsiToWide(const std::string& text);
 
 // The shell's item identifier list of a path, parsed by the desktop folder; null when the
-// path does not exist. Free it with CoTaskMemFree.
+// path does not exist. Free it with FreeIdList.
 LPITEMIDLIST PathIdList(HWND owner, const std::string& path);
+// Frees an item identifier list with the shell's allocator (Windows 95 has no
+// CoTaskMemFree contract for it); null is allowed.
+void FreeIdList(LPITEMIDLIST list);
 
 }  // namespace bv::win32
 

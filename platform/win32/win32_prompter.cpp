@@ -20,15 +20,6 @@ constexpr UINT kStatusText = 0x0004;
 constexpr UINT kNewDialogStyle = 0x0040;
 constexpr UINT kNoNewFolderButton = 0x0200;
 
-void FreeIdList(LPITEMIDLIST list) {
-    if (!list) return;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(list);
-        allocator->Release();
-    }
-}
-
 // Disables every window of the thread while a shell dialog is open (the dialog itself
 // only disables its owner), and enables them again afterwards.
 class DisabledWindows {
@@ -105,7 +96,7 @@ std::string Browse(BROWSEINFOA& info, BrowseState& state) {
     if (!chosen) return std::string();
     char path[MAX_PATH] = {};
     bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
-    FreeIdList(chosen);
+    win32::FreeIdList(chosen);
     return ok ? std::string(path) : std::string();
 }
 
@@ -178,7 +169,7 @@ public:
         BrowseState state;
         state.initial = folder;
         std::string chosen = Browse(info, state);
-        FreeIdList(rootList);
+        win32::FreeIdList(rootList);
         if (chosen.empty()) return false;
         folder = chosen;
         return true;
@@ -199,7 +190,7 @@ public:
         state.initial = initialFolder;
         state.statusLine = true;
         std::string chosen = Browse(info, state);
-        FreeIdList(computer);
+        win32::FreeIdList(computer);
         return chosen;
     }
 

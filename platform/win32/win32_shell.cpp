@@ -11,17 +11,6 @@
 namespace bv {
 namespace {
 
-// Frees an item identifier list with the shell's allocator (Windows 95 has no
-// CoTaskMemFree contract for it).
-void FreeIdList(LPITEMIDLIST list) {
-    if (!list) return;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(list);
-        allocator->Release();
-    }
-}
-
 // SHGetSpecialFolderPathA came with the Internet Explorer 4 shell; the plain
 // Windows 95 and NT 4 shell only has the item identifier route.
 decltype(&SHGetSpecialFolderPathA) SpecialFolderPathFunction() {
@@ -45,7 +34,7 @@ bool SaveShortcut(const ShortcutRequest& request) {
     // The program as an item list; where the shell cannot parse the path, the path itself.
     LPITEMIDLIST target = win32::PathIdList(nullptr, request.target);
     HRESULT hr = target ? link->SetIDList(target) : link->SetPath(request.target.c_str());
-    FreeIdList(target);
+    win32::FreeIdList(target);
     if (SUCCEEDED(hr) && SUCCEEDED(link->SetArguments(request.arguments.c_str())) &&
         SUCCEEDED(link->SetWorkingDirectory(request.workingFolder.c_str())) &&
         SUCCEEDED(link->SetDescription(request.description.c_str())) &&
@@ -72,7 +61,7 @@ public:
             LPITEMIDLIST list = nullptr;
             if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return false;
             bool ok = SHGetPathFromIDListA(list, buffer) != FALSE;
-            FreeIdList(list);
+            win32::FreeIdList(list);
             if (!ok) return false;
         }
         path = buffer;  // up to the first NUL
