@@ -50,12 +50,8 @@ protected:
                 return TRUE;
             case WM_CTLCOLORSTATIC: {
                 HWND control = reinterpret_cast<HWND>(lParam);
-                if (control == GetDlgItem(hwnd_, IDC_ABOUT_MAIL) || control == GetDlgItem(hwnd_, IDC_ABOUT_WEB)) {
-                    HDC dc = reinterpret_cast<HDC>(wParam);
-                    SetTextColor(dc, RGB(0, 0, 204));
-                    SetBkMode(dc, TRANSPARENT);
-                    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
-                }
+                if (control == GetDlgItem(hwnd_, IDC_ABOUT_MAIL) || control == GetDlgItem(hwnd_, IDC_ABOUT_WEB))
+                    return ColoredStatic(reinterpret_cast<HDC>(wParam), RGB(0, 0, 204));
                 return FALSE;
             }
             case WM_SETCURSOR: {

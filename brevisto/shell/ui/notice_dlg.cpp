@@ -20,25 +20,13 @@ protected:
                 SetItemText(hwnd_, IDC_NOTICE_DONT_SHOW, kNoticeCheckBoxText);
                 SetChecked(hwnd_, IDC_NOTICE_DONT_SHOW, false);
                 return TRUE;
-            case WM_ERASEBKGND: {
+            case WM_ERASEBKGND:
                 // The text stands on a white area above the check box and the button.
-                HDC dc = reinterpret_cast<HDC>(wParam);
-                RECT client;
-                GetClientRect(hwnd_, &client);
-                FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-                RECT text;
-                GetWindowRect(GetDlgItem(hwnd_, IDC_NOTICE_TEXT), &text);
-                MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&text), 2);
-                RECT white = {0, 0, client.right, text.bottom + 8};
-                FillRect(dc, &white, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-                SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, 1);
-                return TRUE;
-            }
+                return EraseWithWhiteBand(hwnd_, reinterpret_cast<HDC>(wParam), 0,
+                                          ItemRect(hwnd_, IDC_NOTICE_TEXT).bottom + 8);
             case WM_CTLCOLORSTATIC:
-                if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd_, IDC_NOTICE_TEXT)) {
-                    SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-                    return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-                }
+                if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd_, IDC_NOTICE_TEXT))
+                    return WhiteStatic(reinterpret_cast<HDC>(wParam));
                 return FALSE;
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {

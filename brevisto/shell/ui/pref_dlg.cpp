@@ -243,8 +243,7 @@ INT_PTR TPrefDlg::PageMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
         case WM_CTLCOLORSTATIC:
-            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+            return WhiteStatic(reinterpret_cast<HDC>(wParam));
         default:
             return FALSE;
     }

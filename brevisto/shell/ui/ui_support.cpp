@@ -55,6 +55,34 @@ void MakeBold(HWND dialog, int id, int pointSize) {
     if (HWND item = GetDlgItem(dialog, id)) SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont(pointSize)), TRUE);
 }
 
+RECT ItemRect(HWND dialog, int id) {
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+INT_PTR EraseWithWhiteBand(HWND dialog, HDC dc, int top, int bottom) {
+    RECT client;
+    GetClientRect(dialog, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    RECT band = {0, top, client.right, bottom};
+    FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 1);
+    return TRUE;
+}
+
+INT_PTR WhiteStatic(HDC dc) {
+    SetBkColor(dc, RGB(255, 255, 255));
+    return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+}
+
+INT_PTR ColoredStatic(HDC dc, COLORREF color) {
+    SetTextColor(dc, color);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
 void AddHint(HWND dialog, int id, const std::string& text) {
     HWND control = GetDlgItem(dialog, id);
     if (!control) return;

@@ -29,6 +29,18 @@ void EnableItem(HWND dialog, int id, bool enabled);
 HFONT BoldFont(int pointSize = 8);
 void MakeBold(HWND dialog, int id, int pointSize = 8);
 
+// A control's rectangle in its dialog's client coordinates.
+RECT ItemRect(HWND dialog, int id);
+
+// Texts that stand out from the dialog's face. Each answers a message for the dialog:
+// WM_ERASEBKGND with the face and a white band across the whole width from `top` to
+// `bottom` (client coordinates), behind texts that stand on white;
+INT_PTR EraseWithWhiteBand(HWND dialog, HDC dc, int top, int bottom);
+// WM_CTLCOLORSTATIC for a text on white;
+INT_PTR WhiteStatic(HDC dc);
+// WM_CTLCOLORSTATIC for a text in a colour of its own on the dialog's face.
+INT_PTR ColoredStatic(HDC dc, COLORREF color);
+
 // A tooltip ("hint") for a control of the dialog.
 void AddHint(HWND dialog, int id, const std::string& text);
 
