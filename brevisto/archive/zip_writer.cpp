@@ -138,6 +138,17 @@ struct TZipWriter::Candidate {
     uint32_t dos = 0;
     int replaces = -1;     // old entry that this file replaces when it is added
     bool dropped = false;  // an old entry of the name is at least as new
+
+    // A file or folder of `folder` as the search found it.
+    static Candidate Found(const std::string& folder, const FindEntry& e) {
+        Candidate c;
+        c.isDirectory = e.IsDirectory();
+        c.path = folder + e.name + (c.isDirectory ? "\\" : "");
+        if (!c.isDirectory) c.size = e.size;
+        c.lastWrite = e.lastWriteTime;
+        c.attributes = e.attributes;
+        return c;
+    }
 };
 
 // The archive being written: a temporary file beside the target, its position and the
@@ -259,12 +270,7 @@ void TZipWriter::ExpandFolder(const std::string& folder, const std::string& patt
     SortByName(found);
     for (const FindEntry& e : found) {
         if (e.IsDirectory()) continue;
-        Candidate c;
-        c.path = folder + e.name;
-        c.size = e.size;
-        c.lastWrite = e.lastWriteTime;
-        c.attributes = e.attributes;
-        out.push_back(std::move(c));
+        out.push_back(Candidate::Found(folder, e));
     }
     if (!recurse) return;
     std::vector<FindEntry> all = p_.files.Find(folder + "*");
@@ -272,14 +278,7 @@ void TZipWriter::ExpandFolder(const std::string& folder, const std::string& patt
     for (const FindEntry& e : all) {
         if (!e.IsDirectory() || e.IsLink()) continue;  // junctions are never followed
         const std::string sub = folder + e.name + "\\";
-        if (addDirEntries_) {
-            Candidate c;
-            c.path = sub;
-            c.isDirectory = true;
-            c.lastWrite = e.lastWriteTime;
-            c.attributes = e.attributes;
-            out.push_back(std::move(c));
-        }
+        if (addDirEntries_) out.push_back(Candidate::Found(folder, e));
         ExpandFolder(sub, pattern, true, out);
     }
 }
@@ -300,12 +299,7 @@ std::vector<TZipWriter::Candidate> TZipWriter::ExpandFilesList(
         } else if (!name.empty()) {
             for (const FindEntry& e : p_.files.Find(folder + name)) {
                 if (e.IsDirectory()) continue;
-                Candidate c;
-                c.path = folder + e.name;
-                c.size = e.size;
-                c.lastWrite = e.lastWriteTime;
-                c.attributes = e.attributes;
-                raw.push_back(std::move(c));
+                raw.push_back(Candidate::Found(folder, e));
                 break;
             }
         }
