@@ -50,11 +50,7 @@ void Line(const std::string& ansi) {
     std::printf("%s\n", ToTerminal(ansi).c_str());
 }
 
-int Usage(const std::string& problem) {
-    if (!problem.empty()) std::fprintf(stderr, "make_identity: %s\n", ToTerminal(problem).c_str());
-    std::fprintf(stderr, "%s", ToTerminal(kUsage).c_str());
-    return 2;
-}
+int Usage(const std::string& problem) { return bv::tools::UsageError("make_identity", kUsage, problem); }
 
 bool LeaveOut(OeGroups& g, const std::string& name) {
     const std::string n = bv::AnsiLowerCase(name);

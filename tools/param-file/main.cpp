@@ -40,11 +40,7 @@ const char kUsage[] =
 using bv::tools::FromArgument;
 using bv::tools::ToTerminal;
 
-int Usage(const std::string& problem) {
-    if (!problem.empty()) std::fprintf(stderr, "param-file: %s\n", ToTerminal(problem).c_str());
-    std::fprintf(stderr, "%s", ToTerminal(kUsage).c_str());
-    return 2;
-}
+int Usage(const std::string& problem) { return bv::tools::UsageError("param-file", kUsage, problem); }
 
 bool ParseIndex(const std::string& text, int limit, int& value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 6)
