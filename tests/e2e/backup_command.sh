@@ -29,8 +29,7 @@ test_missing_parameter_file() {
     "message text"
   # The program stays open as in interactive use.
   wait_main 5000
-  sleep 0.5
-  kill -0 "$BV_PID" 2>/dev/null || fail "the program ended"
+  if wait_brevisto_exit 1; then fail "the program ended"; fi
 }
 
 test_outlook_express_not_installed() {

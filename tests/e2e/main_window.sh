@@ -116,8 +116,7 @@ test_help_with_and_without_the_help_file() {
   start_brevisto
   wait_main
   drive key "$MAIN" F1
-  sleep 1
-  kill -0 "$BV_PID" 2>/dev/null || fail "the program ended on F1 without a help file"
+  if wait_brevisto_exit 1; then fail "the program ended on F1 without a help file"; fi
   drive exists 'title=Brevisto - Hilfe' 2>/dev/null && fail "a help window without a help file"
   drive close "$MAIN"
   wait_brevisto_exit 10 || fail "the program did not end"

@@ -125,8 +125,9 @@ EOF
   open_preferences
   drive tab "$PREFS" Fenster
   drive press "$PREFS" "Hinweise einschalten"
-  sleep 0.5
   # Acts at once, also when the dialog is then cancelled.
+  setting_is() { [ "$(setting "$1")" = "$2" ]; }
+  poll 5 setting_is again_password 0 || fail "the notices were not switched on"
   drive press "$PREFS" Abbrechen
   drive gone "$PREFS" 3000 || fail "the dialog did not close"
   expect_eq "$(setting again_password)" 0 again_password

@@ -46,14 +46,22 @@ open_viewer() {
 }
 
 viewer_controls() { drive controls "$VIEWER"; }
+# The viewer shows a control with this text (its description is filled in the background).
+viewer_shows() { viewer_controls | grep -qF "text=$1"; }
 BACKUPS='class=ComboBox;visible;n=1'
+MAIL_ROWS='class=SysListView32'
+# Conditions to poll for.
+rows_shown() { [ -n "$(drive items "$VIEWER" "$MAIL_ROWS" 2>/dev/null)" ]; }
+selected_is() { drive state "$VIEWER" "$BACKUPS" 2>/dev/null | grep -q "selected=$1"; }
+list_is() { [ "$(drive items "$VIEWER" "$BACKUPS")" = "$1" ]; }
+gone_file() { [ ! -e "$1" ]; }
 
 test_viewer_full_and_update() {
   backup_folder
   make_backup "$BAK/Haupt_2026-03-01.bvq" VollBackup SELF 0
   make_backup "$BAK/UPD_Haupt_2026-03-02.bvq" UpdateBackup Haupt_2026-03-01.bvq 2
   open_viewer
-  sleep 0.5
+  poll 5 rows_shown || fail "the viewer described no backup"
   local controls
   controls=$(viewer_controls)
   log "$controls"
@@ -62,14 +70,13 @@ test_viewer_full_and_update() {
   expect_contains "$(drive state "$VIEWER" "$BACKUPS")" "selected=0" "first backup selected"
   printf '%s\n' "$controls" | grep -q 'text=Brevisto - Inhalt des Backups' || fail "banner"
   local rows
-  rows=$(drive items "$VIEWER" "class=SysListView32")
+  rows=$(drive items "$VIEWER" "$MAIL_ROWS")
   expect_eq "$rows" $'Gesendete Objekte\t20.480\nOhne Namen\t100\nPosteingang\t1.234' "mail folder rows"
   printf '%s\n' "$controls" | grep -q 'aktualisiertes Update' && fail "update line on a full backup"
   # The update backup.
   drive select "$VIEWER" "$BACKUPS" "UPD_Haupt_2026-03-02"
-  sleep 1
+  poll 5 viewer_shows '2. aktualisiertes Update der Identität Hauptidentität' || fail "update line"
   screenshot viewer-update
-  viewer_controls | grep -q 'text=2. aktualisiertes Update der Identität Hauptidentität' || fail "update line"
   drive press "$VIEWER" Schließen
   drive gone "$VIEWER" 3000 || fail "the viewer did not close"
 }
@@ -82,14 +89,15 @@ test_viewer_delete_last() {
   make_backup "$BAK/C_2026-03-03.bvq" VollBackup SELF 0
   printf 'log\r\n' >"$BAK/C_2026-03-03.log"
   open_viewer
+  # The list is filled and the first backup described before another one is chosen.
+  poll 5 rows_shown || fail "the viewer described no backup"
   drive select "$VIEWER" "$BACKUPS" "#2"
-  sleep 0.5
+  poll 5 selected_is 2 || fail "the third backup was not selected"
   drive press "$VIEWER" "Löschen"
   local out
   out=$(drive answer Ja 5000 'Möchten Sie das Backup wirklich löschen? ') || fail "no delete question"
   expect_contains "$out" 'Hiermit löschen Sie das Backup unwiderruflich!' "question"
-  sleep 1
-  [ ! -e "$BAK/C_2026-03-03.bvq" ] || fail "archive not deleted"
+  poll 5 gone_file "$BAK/C_2026-03-03.bvq" || fail "archive not deleted"
   [ ! -e "$BAK/C_2026-03-03.log" ] || fail "log not deleted"
   expect_eq "$(drive items "$VIEWER" "$BACKUPS")" $'A_2026-03-01\nB_2026-03-02' "list after delete"
   expect_contains "$(drive state "$VIEWER" "$BACKUPS")" "selected=1" "new last entry selected"
@@ -98,9 +106,9 @@ test_viewer_delete_last() {
   for i in 1 2; do
     drive press "$VIEWER" "Löschen"
     drive answer Ja 5000 >/dev/null || fail "no delete question"
-    sleep 0.5
+    [ $i = 2 ] || poll 5 list_is 'A_2026-03-01' || fail "the list after deleting B: $(drive items "$VIEWER" "$BACKUPS")"
   done
-  viewer_controls | grep -q 'text=Keine Backupdatei gefunden!' || fail "no 'Keine Backupdatei gefunden!'"
+  poll 5 viewer_shows 'Keine Backupdatei gefunden!' || fail "no 'Keine Backupdatei gefunden!'"
   expect_contains "$(drive state "$VIEWER" "class=Button;text=Löschen")" "enabled=0" "delete button"
   screenshot viewer-empty
 }
@@ -109,10 +117,9 @@ test_viewer_password_protected() {
   backup_folder
   make_backup "$BAK/Geheim_2026-03-01.bvq" VollBackup SELF 0 -P geheim
   open_viewer
-  sleep 1
   # No password is asked for.
+  poll 5 viewer_shows 'Passwort geschütztes Backup' || fail "no 'Passwort geschütztes Backup'"
   if drive msgbox 500 >/dev/null 2>&1; then fail "a message appeared for an encrypted archive"; fi
-  viewer_controls | grep -q 'text=Passwort geschütztes Backup' || fail "no 'Passwort geschütztes Backup'"
   screenshot viewer-password
   # Rows from the entry names, sizes still shown.
   expect_eq "$(drive items "$VIEWER" "class=SysListView32")" \
@@ -134,9 +141,8 @@ test_viewer_missing_folder() {
 "bakFolder"="C:\\\\e2e\\\\nirgends\\\\"
 EOF
   open_viewer
-  sleep 0.5
   # The viewer creates the backup folder, so the list is empty.
-  viewer_controls | grep -q 'text=Keine Backupdatei gefunden!' || fail "no 'Keine Backupdatei gefunden!'"
+  poll 5 viewer_shows 'Keine Backupdatei gefunden!' || fail "no 'Keine Backupdatei gefunden!'"
   [ -d "$WINEPREFIX/drive_c/e2e/nirgends" ] || fail "backup folder not created"
 }
 
@@ -164,7 +170,8 @@ test_viewer_association_yes() {
   open_viewer
   drive press "$VIEWER" Schließen
   drive answer Ja 5000 'Dateiendung .bvq' >/dev/null || fail "no association question"
-  sleep 0.5
+  bvq_registered() { [ "$(drive reg 'HKCR\.bvq' '' 2>/dev/null)" = "Outlook Express Sicherung" ]; }
+  poll 5 bvq_registered
   expect_eq "$(drive reg 'HKCR\.bvq' '')" "Outlook Express Sicherung" ".bvq class"
   expect_eq "$(drive reg 'HKCR\Outlook Express Sicherung\shell\open\command' '')" "$PROGRAM_WIN \"%1\"" "open command"
 }
@@ -176,5 +183,6 @@ test_viewer_from_command_line() {
   make_backup "$BAK/B_2026-03-02.bvq" UpdateBackup A_2026-03-01.bvq 1
   start_brevisto 'C:\e2e\bak\B_2026-03-02.bvq'
   drive wait "$VIEWER" 10000 >/dev/null || fail "the viewer did not open for a backup file on the command line"
+  poll 5 selected_is 1
   expect_contains "$(drive state "$VIEWER" "$BACKUPS")" "selected=1" "the named backup selected"
 }

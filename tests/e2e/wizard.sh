@@ -7,22 +7,25 @@ WIZ_UPDATE='title=Brevisto : Backup aktualisieren'
 WIZ=$WIZ_FULL
 
 # Controls of the wizard and its pages.
-TITLE='id=2810;visible'
-IDENTITY='id=2811'
-KEY_LABEL='id=2812'
-BACKUP_DIR='id=2814'
-BACKUP_NAME='id=2816'
-TREE='id=2820'
-FILE_COUNT='id=2822'
-END_TEXT='id=2850'
-FINISH='id=2851'
-STATUS='id=2861'
-REPORT='id=2910'
-NEXT='id=2805'
-BACK='id=2804'
-CANCEL='id=2'
-PRINT='id=2803'
-save_box() { echo "id=$((2830 + $1))"; }
+TITLE="$(ctl IDC_WIZ_TITLE);visible"
+IDENTITY=$(ctl IDC_WIZ_IDENTITY)
+KEY_LABEL=$(ctl IDC_WIZ_IDENT_KEY)
+BACKUP_DIR=$(ctl IDC_WIZ_BACKUP_DIR)
+BACKUP_NAME=$(ctl IDC_WIZ_BACKUP_NAME)
+TREE=$(ctl IDC_WIZ_TREE)
+FILE_COUNT=$(ctl IDC_WIZ_FILE_COUNT)
+END_TEXT=$(ctl IDC_WIZ_END_TEXT)
+FINISH=$(ctl IDC_WIZ_FINISH)
+STATUS=$(ctl IDC_WIZ_STATUS)
+REPORT=$(ctl IDC_WIZ_REPORT)
+NEXT=$(ctl IDC_WIZ_NEXT)
+BACK=$(ctl IDC_WIZ_BACK)
+CANCEL='id=2'  # IDCANCEL
+PRINT=$(ctl IDC_WIZ_PRINT)
+PASSWORD=$(ctl IDC_PASSWORD)
+PASSWORD_REPEAT=$(ctl IDC_PASSWORD_REPEAT)
+NOTICE_TEXT=$(ctl IDC_NOTICE_TEXT)
+save_box() { echo "id=$((${RESOURCE_IDS[IDC_WIZ_SAVE_FIRST]} + $1))"; }
 
 # An identity with mail, registered as Outlook Express 6's; sets ID_GUID and ID_STORE.
 make_identity() {  # [make_identity options]
@@ -476,15 +479,15 @@ EOF2
   expect_eq "$(drive answer Ja 8000)" $'Brevisto\nMöchten Sie die gesicherten Daten verschlüsseln?' "question"
   local pw='title=Backup verschlüsseln'
   drive wait "$pw" 5000 >/dev/null || fail "no password dialog"
-  drive settext "$pw" 'id=2600' 'Kennwort-2026'
-  drive settext "$pw" 'id=2601' 'Kennwort-2026'
+  drive settext "$pw" "$PASSWORD" 'Kennwort-2026'
+  drive settext "$pw" "$PASSWORD_REPEAT" 'Kennwort-2026'
   screenshot password-dialog
   drive press "$pw" OK
   drive gone "$pw" 3000 || fail "the password dialog did not close"
   # The accounts are chosen: the one-time notice about their passwords.
   local notice='title=Hinweis'
   drive wait "$notice" 5000 >/dev/null || fail "no notice"
-  expect_contains "$(drive text "$notice" 'id=2300')" "Notieren Sie sich die Passwörter der E-Mail-Konten" "notice"
+  expect_contains "$(drive text "$notice" "$NOTICE_TEXT")" "Notieren Sie sich die Passwörter der E-Mail-Konten" "notice"
   screenshot notice-dialog
   drive press "$notice" OK
   drive gone "$notice" 3000 || fail "the notice did not close"
@@ -626,7 +629,7 @@ EOF2
 answer_save_dialog() {  # TITLE PATH
   local dlg="title=$1"
   drive wait "$dlg" 8000 >/dev/null || fail "no save dialog \"$1\""
-  drive settext "$dlg" "class=Edit;id=1148" "$2"
+  drive settext "$dlg" "class=Edit;id=1148" "$2"  # the file name box of the common dialog (cmb13)
   drive press "$dlg" "&Speichern"
   drive gone "$dlg" 5000 || fail "the save dialog did not close"
 }
@@ -659,15 +662,15 @@ EOF2
   drive answer Ja 8000 >/dev/null || fail "no encryption question"
   local pw='title=Backup verschlüsseln'
   drive wait "$pw" 5000 >/dev/null || fail "no password dialog"
-  drive settext "$pw" 'id=2600' 'Automat-2026'
-  drive settext "$pw" 'id=2601' 'Automat-2026'
+  drive settext "$pw" "$PASSWORD" 'Automat-2026'
+  drive settext "$pw" "$PASSWORD_REPEAT" 'Automat-2026'
   drive press "$pw" OK
   expect_page "Ende der Auswahl (4/6)"
   screenshot wizard-4-end-automation
 
-  drive command "$WIZ" "id=2853"   # Bat&ch-Datei
+  drive command "$WIZ" "$(ctl IDC_WIZ_BATCH)"
   answer_save_dialog "Geben Sie den Namen der Batch-Datei an:" 'C:\e2e\Abend.bat'
-  drive command "$WIZ" "id=2854"   # &Verknüpfung
+  drive command "$WIZ" "$(ctl IDC_WIZ_SHORTCUT)"
   answer_save_dialog "Geben Sie die Bezeichnung der Verknüpfung an:" 'C:\e2e\Abend Link.lnk'
   if out=$(drive msgbox 2000 2>/dev/null); then fail "a message after the commands: $out"; fi
   [ -f "$WINEPREFIX/drive_c/e2e/Abend.bat" ] || fail "no batch file"

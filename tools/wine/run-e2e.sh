@@ -28,6 +28,29 @@ expect_contains() {  # haystack needle what
   case "$1" in *"$2"*) ;; *) fail "$3: [$2] not in [$1]" ;; esac
 }
 
+# Runs COMMAND until it succeeds, for up to SECONDS; its status is the last run's.
+poll() {  # SECONDS COMMAND...
+  local seconds=$1 i
+  shift
+  for ((i = 0; i < seconds * 10; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  "$@"
+}
+
+# A control id of the program by its name in resources/brevisto_ids.h: "id=<number>".
+declare -A RESOURCE_IDS=()
+load_resource_ids() {
+  local name value
+  while read -r name value; do RESOURCE_IDS[$name]=$value; done < <(
+    sed -n 's/^#define \([A-Z_0-9]*\) \([0-9][0-9]*\)$/\1 \2/p' "$ROOT/resources/brevisto_ids.h")
+}
+ctl() {  # NAME
+  [ -n "${RESOURCE_IDS[$1]:-}" ] || fail "no control id $1 in resources/brevisto_ids.h"
+  echo "id=${RESOURCE_IDS[$1]}"
+}
+
 # The driver; its output is UTF-8 with LF line ends.
 drive() { wine "$E2E_BIN/bvdrive.exe" "$@"; }
 
@@ -137,6 +160,7 @@ run_one() {  # FILE FUNCTION
   mkdir -p "$WINEPREFIX/drive_c/$PROGRAM_DIR"
   cp "$E2E_BIN/brevisto.exe" "$WINEPREFIX/drive_c/$PROGRAM_DIR/"
   wineserver -p 30 >/dev/null 2>&1 || true
+  load_resource_ids
   # shellcheck disable=SC1090
   source "$file"
   "$fn"
@@ -152,7 +176,7 @@ run_all() {
   local passed=0 failed=0 skipped=0 failures=()
   local file fn rc out started
   for file in "$TESTS_DIR"/*.sh; do
-    for fn in $(bash -c "source '$file'; declare -F" | awk '{print $3}' | grep '^test_' || true); do
+    for fn in $(sed -n 's/^\(test_[A-Za-z0-9_]*\)() {.*/\1/p' "$file"); do
       if [ ${#E2E_PATTERNS[@]} -gt 0 ]; then
         local hit=0 p
         for p in "${E2E_PATTERNS[@]}"; do [[ $fn == *"$p"* ]] && hit=1; done
