@@ -7,6 +7,7 @@
 #include "brevisto/shell/command_line.h"
 #include "brevisto/shell/product.h"
 #include "brevisto/shell/ui/start_dlg.h"
+#include "brevisto/wizard/ui/wizard_dlg.h"
 #include "common/msg_box.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_functions.h"
@@ -72,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         platform = bv::CreateWin32Platform(bv::kApplicationTitle);
         HWND application = CreateApplicationWindow(instance);
         bv::win32::SetApplicationWindow(application);
-        bv::ui::TStartDlg mainWindow(platform->platform());
+        bv::ui::TStartDlg mainWindow(platform->platform(), bv::ui::RunWizardDialog);
         if (!mainWindow.Create()) return 1;
         mainWindow.Start(bv::SplitCommandLine(GetCommandLineA()));
         int code = RunMessageLoop(mainWindow);

@@ -10,8 +10,8 @@
 #include "brevisto/shell/main_menu.h"
 #include "brevisto/shell/notices.h"
 #include "brevisto/shell/preferences_model.h"
-#include "brevisto/wizard/unattended_prompter.h"
-#include "brevisto/wizard/wizard_result.h"
+#include "brevisto/shell/unattended_prompter.h"
+#include "brevisto/shell/wizard_result.h"
 #include "platform/platform.h"
 
 namespace bv {

@@ -14,8 +14,8 @@
 #include "brevisto/backup/mail_folder_tree.h"
 #include "brevisto/shell/notices.h"
 #include "brevisto/shell/preferences_model.h"
-#include "brevisto/wizard/unattended_prompter.h"
-#include "brevisto/wizard/wizard_result.h"
+#include "brevisto/shell/unattended_prompter.h"
+#include "brevisto/shell/wizard_result.h"
 #include "platform/platform.h"
 
 namespace bv {

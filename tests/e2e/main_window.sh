@@ -4,7 +4,8 @@
 test_main_window_title() {
   start_brevisto
   wait_main
-  expect_eq "$(drive text "$MAIN")" "Brevisto - Spezialversion - V4.80" "window title"
+  expect_eq "$(drive text "$MAIN")" "$MAIN_TITLE" "window title"
+  [ -n "$PRODUCT_VERSION" ] || fail "no version in resources/version.h"
   screenshot main-window
   # Closing the main window ends the program.
   drive close "$MAIN"

@@ -15,7 +15,7 @@
 #include "brevisto/shell/outlook_express.h"
 #include "brevisto/support/common_routines.h"
 #include "brevisto/support/path_component.h"
-#include "brevisto/wizard/unattended_prompter.h"
+#include "brevisto/shell/unattended_prompter.h"
 #include "brevisto/wizard/wizard_model.h"
 #include "common/ini_file.h"
 #include "common/msg_box.h"

@@ -95,7 +95,10 @@ EOF
 # The program lives where setup puts it; its folder holds the help file and the sounds.
 PROGRAM_DIR='Programme/Brevisto'
 PROGRAM_WIN='C:\Programme\Brevisto\brevisto.exe'
-MAIN='title=Brevisto - Spezialversion - V4.80'
+# The version as the program shows it, from the one place that sets it.
+PRODUCT_VERSION=$(sed -n 's/^#define BREVISTO_PRODUCT_VERSION "\(.*\)"$/\1/p' "$ROOT/resources/version.h")
+MAIN_TITLE="Brevisto - Spezialversion - V$PRODUCT_VERSION"
+MAIN="title=$MAIN_TITLE"
 
 start_brevisto() {
   wine "$PROGRAM_WIN" "$@" >>"$E2E_RUN/program.log" 2>&1 &

@@ -11,7 +11,6 @@
 #include "brevisto/shell/ui/system_settings_dlg.h"
 #include "brevisto/shell/ui/oe_options_dlg.h"
 #include "brevisto/viewer/ui/show_dlg.h"
-#include "brevisto/wizard/ui/wizard_dlg.h"
 #include "platform/win32/win32_owner.h"
 #include "resources/brevisto_ids.h"
 
@@ -93,7 +92,8 @@ void ApplySpecialEditionLayoutToOwner(HWND dialog) {
         ApplySpecialEditionLayout(owner);
 }
 
-TStartDlg::TStartDlg(Platform& platform) : p_(platform), model_(platform, *this) {}
+TStartDlg::TStartDlg(Platform& platform, WizardRunner runWizard)
+    : p_(platform), runWizard_(std::move(runWizard)), model_(platform, *this) {}
 
 TStartDlg::~TStartDlg() {
     if (accelerators_) DestroyAcceleratorTable(accelerators_);
@@ -294,7 +294,7 @@ void TStartDlg::CloseMainWindow() {
 }
 
 WizardResult TStartDlg::RunWizardModally(int backupKind) {
-    return RunWizardDialog(hwnd_, p_, backupKind, model_.AutoRun, model_.ParamFilePath);
+    return runWizard_(hwnd_, p_, backupKind, model_.AutoRun, model_.ParamFilePath);
 }
 
 void TStartDlg::RunViewerModally() { RunViewerDialog(hwnd_, p_, model_.ViewerFilePath); }

@@ -1,6 +1,7 @@
 // The main window TStartDlg: a modeless dialog of its own class "TStartDlg" that lives for the
 // whole run. The rules of its commands are in MainWindowModel; this is the window around it.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,9 +11,14 @@
 
 namespace bv::ui {
 
+// Shows the backup wizard modally. The program's entry point hands it in: the wizard builds
+// on the shell, so the main window does not reach up into it.
+using WizardRunner = std::function<WizardResult(HWND owner, Platform& platform, int backupKind,
+                                                bool autoRun, const std::string& paramFile)>;
+
 class TStartDlg : public Dialog, public MainWindowView {
 public:
-    explicit TStartDlg(Platform& platform);
+    TStartDlg(Platform& platform, WizardRunner runWizard);
     ~TStartDlg() override;
 
     // Registers the window class and creates the (hidden) window.
@@ -48,6 +54,7 @@ private:
     void OnCommand(int id);
 
     Platform& p_;
+    WizardRunner runWizard_;
     MainWindowModel model_;
     HACCEL accelerators_ = nullptr;
     HGLOBAL printerDevMode_ = nullptr;

@@ -17,6 +17,10 @@ namespace bv::ui {
 
 HINSTANCE Instance();
 
+// The window property of a window hidden while the program is minimized (the wizard); the
+// main window shows such windows again when it is restored.
+constexpr char kHiddenWithOwner[] = "BrevistoHiddenWithOwner";
+
 std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string& text);

@@ -234,15 +234,8 @@ INT_PTR TShowDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             HWND control = reinterpret_cast<HWND>(lParam);
             HDC dc = reinterpret_cast<HDC>(wParam);
             int id = GetDlgCtrlID(control);
-            if (id == IDC_BANNER_TEXT) {
-                SetBkColor(dc, RGB(255, 255, 255));
-                return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-            }
-            if (id == IDC_VIEW_INFO) {
-                SetTextColor(dc, RGB(255, 0, 0));
-                SetBkMode(dc, TRANSPARENT);
-                return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
-            }
+            if (id == IDC_BANNER_TEXT) return WhiteStatic(dc);
+            if (id == IDC_VIEW_INFO) return ColoredStatic(dc, RGB(255, 0, 0));
             return FALSE;
         }
         case WM_HELP:
@@ -250,18 +243,8 @@ INT_PTR TShowDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_ERASEBKGND: {
             // The banner is a white strip across the top.
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            RECT client;
-            GetClientRect(hwnd_, &client);
-            FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-            RECT banner;
-            GetWindowRect(GetDlgItem(hwnd_, IDC_BANNER), &banner);
-            MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&banner), 2);
-            banner.left = 0;
-            banner.right = client.right;
-            FillRect(dc, &banner, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, 1);
-            return TRUE;
+            const RECT banner = ItemRect(hwnd_, IDC_BANNER);
+            return EraseWithWhiteBand(hwnd_, reinterpret_cast<HDC>(wParam), banner.top, banner.bottom);
         }
         default:
             return FALSE;

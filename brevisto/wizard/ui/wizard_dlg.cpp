@@ -468,10 +468,7 @@ INT_PTR TWizardDlg::PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
             } else {
                 return FALSE;
             }
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, color);
-            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+            return ColoredStatic(reinterpret_cast<HDC>(wParam), color);
         }
         default:
             return FALSE;

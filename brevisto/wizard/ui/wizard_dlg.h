@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "brevisto/wizard/wizard_result.h"
+#include "brevisto/shell/wizard_result.h"
 #include "platform/win32/win32_api.h"
 
 namespace bv {
@@ -10,10 +10,6 @@ struct Platform;
 }
 
 namespace bv::ui {
-
-// The window property of a wizard hidden while the program is minimized; the main window
-// shows such windows again when it is restored.
-constexpr char kHiddenWithOwner[] = "BrevistoHiddenWithOwner";
 
 // Shows the wizard for one backup (`backupKind` 0 full, 1 update) and returns how it ended.
 // `paramFile` is the parameter file of an unattended run.

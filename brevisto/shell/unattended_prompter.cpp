@@ -1,4 +1,4 @@
-#include "brevisto/wizard/unattended_prompter.h"
+#include "brevisto/shell/unattended_prompter.h"
 
 namespace bv {
 
