@@ -25,6 +25,11 @@ struct TWMFolderData {
     bool IsSpecial = false;  // Id is 8 or less
 };
 
+// The number of 8192-byte pages the scan visits for a file of this size: the size in pages
+// rounded to the nearest whole number, a half to the even one (1.5 pages are two, 2.5 two).
+// A last page only partly in the file reads as zeros beyond its end.
+uint64_t MailStorePageCount(uint64_t fileSize);
+
 // Every folder record of the database file; empty when it cannot be opened or read.
 std::vector<TWMFolderData> ScanMailStoreFolders(Platform& platform, const std::string& path);
 
