@@ -493,26 +493,44 @@ void Generator::Rules() {
     id_.catalogueKeys.push_back(rules);
     const std::string mail = rules + "\\Mail";
     Sz(mail, "Order", "000 001");
-    Dword(mail, "Version", 6);
+    Dword(mail, "Version", 0x00050000);
     Sz(mail + "\\000", "Name", "Rechnungen verschieben");
     Dword(mail + "\\000", "Enabled", 1);
     Dword(mail + "\\000\\Criteria\\000", "Type", 6);
     Sz(mail + "\\000\\Criteria\\000", "Value", "Rechnung");
+    // Criteria texts as Outlook Express keeps them: single-byte text with its NUL, 40 bytes.
+    Dword(mail + "\\000\\Criteria\\001", "Type", 7);
+    Binary(mail + "\\000\\Criteria\\001", "Value", SzBytes("Einladung zur Mitgliederversammlung Süd"));
     Dword(mail + "\\000\\Actions\\000", "Type", 2);
     Binary(mail + "\\000\\Actions\\000", "Value", DwordBytes(11));
     Sz(mail + "\\001", "Name", "Verein \"Ehrenamt\" markieren");
     Dword(mail + "\\001", "Enabled", 0);
     Sz(mail + "\\001\\Criteria\\000", "Value", "vorstand@example.net");
+    Binary(mail + "\\001\\Criteria\\001", "Value", SzBytes("AB"));
     Dword(mail + "\\001\\Actions\\000", "Type", 9);
     Dword(rules + "\\News", "Version", 6);
 
+    // Blocked senders by mail and by news, numbered with the gaps that deleted entries leave;
+    // one address needs the REGEDIT4 escapes, one entry has nothing but blanks.
     const std::string block = OeKey() + "\\Block Senders";
     id_.catalogueKeys.push_back(block);
     Dword(block + "\\Mail", "Version", 1);
-    Sz(block + "\\Mail\\Criteria\\000", "Value", "werbung@example.net");
-    Dword(block + "\\Mail\\Criteria\\000", "Flags", 1);
-    Sz(block + "\\Mail\\Criteria\\001", "Value", "example.invalid");
-    Dword(block + "\\Mail\\Criteria\\001", "Flags", 1);
+    const struct {
+        const char* group;
+        const char* number;
+        const char* address;
+    } blocked[] = {{"Mail", "0", "werbung@example.net"},
+                   {"Mail", "1", "example.invalid"},
+                   {"Mail", "3", "\"gewinn\\\"spiel\"@example.com"},
+                   {"Mail", "12", "   "},
+                   {"News", "0", "stoerer@example.org"},
+                   {"News", "2", "troll@example.org"}};
+    for (const auto& b : blocked) {
+        const std::string criterion = block + "\\" + b.group + "\\Criteria\\" + b.number;
+        Sz(criterion, "Value", b.address);
+        Dword(criterion, "Flags", 1);
+    }
+    Dword(block + "\\News", "Version", 1);
 }
 
 void Generator::Signatures() {
