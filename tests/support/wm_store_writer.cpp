@@ -125,7 +125,7 @@ WmPlacement WmStoreWriter::AddRecord(size_t pageNumber, const WmRecord& r, int o
     Page& page = pages_.at(pageNumber);
     const bool firstKind = page.setup.kind == WmPageKind::First;
     const int tagZero = firstKind ? 0x10 : 0x09;
-    Require(r.markerAt >= -1 && r.markerAt <= 28, "record marker within the first 32 bytes");
+    Require(r.markerAt >= -1 && r.markerAt <= (r.halfByteMarker ? 29 : 30), "record marker within the first 32 bytes");
 
     // The scanner finds the marker's byte k, shifts by k mod 2 (first kind) or k - 5
     // (second kind) and takes M = R + tag 0's size + shift + 98; D begins at M + 12.

@@ -63,7 +63,7 @@ struct WmRecord {
     std::u16string localFolder;  // empty: no local folder text
     char16_t localPrefix = u'\\';
     int layout = 16;  // X: 12 (U and W only), 16 (U, V, W) or 20 (U, -, V, W)
-    int markerAt = 3;  // byte of the first 32 where 80 68 begins (0..28); -1: no marker
+    int markerAt = 3;  // byte of the first 32 where 80 68 begins (0..30, half a byte off 0..29); -1: none
     bool halfByteMarker = false;  // the marker begins at the second digit of that byte
     uint8_t offsetFlags = 0;  // upper four bits of the offsets' high bytes (not part of them)
     uint8_t folderMark = 0x01;  // the byte at M - 8; 0 marks a record that is no folder

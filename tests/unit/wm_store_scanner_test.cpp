@@ -177,10 +177,12 @@ TEST_F(WmStoreScannerTest, RecordsAreFoundWhereverTheirMarkerLiesWholeOrHalfAByt
         {WmPageKind::First, 0, true, 126},   {WmPageKind::First, 3, false, 127},
         {WmPageKind::First, 3, true, 127},   {WmPageKind::First, 6, true, 126},
         {WmPageKind::First, 27, false, 127}, {WmPageKind::First, 28, true, 126},
+        {WmPageKind::First, 29, true, 127},  {WmPageKind::First, 30, false, 126},
         {WmPageKind::Second, -1, false, 114}, {WmPageKind::Second, 0, true, 114},
         {WmPageKind::Second, 3, false, 117}, {WmPageKind::Second, 3, true, 117},
         {WmPageKind::Second, 5, false, 119}, {WmPageKind::Second, 12, true, 126},
-        {WmPageKind::Second, 28, false, 142},
+        {WmPageKind::Second, 28, false, 142}, {WmPageKind::Second, 29, true, 143},
+        {WmPageKind::Second, 30, false, 144},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.kind == WmPageKind::First ? "first" : "second")
@@ -559,6 +561,11 @@ TEST_F(WmStoreScannerTest, RecordsWhoseOffsetsOrLengthsDoNotFitAreDropped) {
          [](WmStoreWriter& w, size_t, const WmPlacement& p) { SetOffset(w, p, 4, p.u); }},
         {"W one short of V + 2 (negative third length)",
          [](WmStoreWriter& w, size_t, const WmPlacement& p) { SetOffset(w, p, 6, p.v + 1); }},
+        {"newsgroup with V beyond D",
+         [](WmStoreWriter& w, size_t, const WmPlacement& p) {
+             w.Patch(p.D(6), {0x40, 0x05});
+             SetOffset(w, p, 4, static_cast<int>(DataSize(p) + 1));
+         }},
         {"layout 14", [](WmStoreWriter& w, size_t, const WmPlacement& p) { w.Patch(p.D(1), {14}); }},
         {"layout 0", [](WmStoreWriter& w, size_t, const WmPlacement& p) { w.Patch(p.D(1), {0}); }},
         {"second text without its NUL",
