@@ -7,6 +7,7 @@ test_main_window_title() {
   expect_eq "$(drive text "$MAIN")" "$MAIN_TITLE" "window title"
   [ -n "$PRODUCT_VERSION" ] || fail "no version in resources/version.h"
   screenshot main-window
+  check_clipping "$MAIN"
   # Closing the main window ends the program.
   drive close "$MAIN"
   wait_brevisto_exit 10 || fail "the program did not end after its main window closed"
@@ -104,6 +105,7 @@ test_about_box() {
   controls=$(drive controls "title=Info")
   log "$controls"
   screenshot about-box
+  check_clipping "title=Info"
   printf '%s\n' "$controls" | grep -q 'text=Version 4.8 \[4.8.0.0012\]' || fail "version label"
   printf '%s\n' "$controls" | grep -q 'text=vom [0-3][0-9]\.[01][0-9]\.20[0-9][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]' \
     || fail "build date label"

@@ -22,22 +22,27 @@ test_preferences_defaults() {
   tabs=$(drive tabs "$PREFS")
   expect_eq "$tabs" $'*Ordner\n Backups\n Fenster\n Outlook Express\n Diverses' "tabs"
   screenshot prefs-ordner
+  check_clipping "$PREFS"
   expect_contains "$(drive text "$PREFS" "$(vis Edit 2)")" 'bvq-backups\' "backup folder default"
   drive tab "$PREFS" Backups
   screenshot prefs-backups
+  check_clipping "$PREFS"
   expect_eq "$(drive text "$PREFS" "$(vis Edit 1)")" 10 "maximum backups default"
   expect_contains "$(drive state "$PREFS" "class=msctls_trackbar32")" "pos=5" "compression default"
   expect_contains "$(drive state "$PREFS" "text=Backupdatei nach dem Anlegen überprüfen")" "checked=1" "verify default"
   expect_contains "$(drive state "$PREFS" "text=Backupdatei mit Passwort verschlüsseln")" "checked=0" "encrypt default"
   drive tab "$PREFS" Fenster
   screenshot prefs-fenster
+  check_clipping "$PREFS"
   expect_contains "$(drive state "$PREFS" "text=Programm nach Backup beenden")" "checked=1" "noMessages default"
   expect_contains "$(drive state "$PREFS" "text=Startbildschirm unterdrücken")" "checked=0" "stopProgram default"
   drive tab "$PREFS" "Outlook Express"
   screenshot prefs-outlook-express
+  check_clipping "$PREFS"
   expect_contains "$(drive state "$PREFS" "text=aber nur wenn OE automatisch geschlossen wurde")" "enabled=0" "OEautoStart2 disabled"
   drive tab "$PREFS" Diverses
   screenshot prefs-diverses
+  check_clipping "$PREFS"
   expect_eq "$(drive text "$PREFS" "$(vis Edit 1)")" 30 "update period default"
   expect_contains "$(drive state "$PREFS" "$(vis ComboBox 1)")" "selected=0" "priority default"
   # Cancel writes nothing.

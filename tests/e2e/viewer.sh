@@ -66,6 +66,7 @@ test_viewer_full_and_update() {
   controls=$(viewer_controls)
   log "$controls"
   screenshot viewer-full
+  check_clipping "$VIEWER"
   expect_eq "$(drive items "$VIEWER" "$BACKUPS")" $'Haupt_2026-03-01\nUPD_Haupt_2026-03-02' "backup list"
   expect_contains "$(drive state "$VIEWER" "$BACKUPS")" "selected=0" "first backup selected"
   printf '%s\n' "$controls" | grep -q 'text=Brevisto - Inhalt des Backups' || fail "banner"
@@ -77,6 +78,7 @@ test_viewer_full_and_update() {
   drive select "$VIEWER" "$BACKUPS" "UPD_Haupt_2026-03-02"
   poll 5 viewer_shows '2. aktualisiertes Update der Identität Hauptidentität' || fail "update line"
   screenshot viewer-update
+  check_clipping "$VIEWER"
   drive press "$VIEWER" Schließen
   drive gone "$VIEWER" 3000 || fail "the viewer did not close"
 }
@@ -111,6 +113,7 @@ test_viewer_delete_last() {
   poll 5 viewer_shows 'Keine Backupdatei gefunden!' || fail "no 'Keine Backupdatei gefunden!'"
   expect_contains "$(drive state "$VIEWER" "class=Button;text=Löschen")" "enabled=0" "delete button"
   screenshot viewer-empty
+  check_clipping "$VIEWER"
 }
 
 test_viewer_password_protected() {
@@ -121,6 +124,7 @@ test_viewer_password_protected() {
   poll 5 viewer_shows 'Passwort geschütztes Backup' || fail "no 'Passwort geschütztes Backup'"
   if drive msgbox 500 >/dev/null 2>&1; then fail "a message appeared for an encrypted archive"; fi
   screenshot viewer-password
+  check_clipping "$VIEWER"
   # Rows from the entry names, sizes still shown.
   expect_eq "$(drive items "$VIEWER" "class=SysListView32")" \
     $'Gesendete Objekte\t20.480\nOhne Namen\t100\nPosteingang\t1.234' "rows"

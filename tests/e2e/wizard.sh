@@ -126,6 +126,7 @@ test_wizard_full_backup_page_by_page() {
   drive state "$WIZ" "$BACK" | grep -q 'enabled=0' || fail "Back is enabled on the first page"
   drive settext "$WIZ" "$BACKUP_NAME" "Erste Sicherung"
   screenshot wizard-1-identity
+  check_clipping "$WIZ"
   next
   expect_page "Auswahl der Mailordner (2/6)"
   local tree
@@ -140,16 +141,19 @@ test_wizard_full_backup_page_by_page() {
   done
   drive tree "$WIZ" "$TREE" | grep -q $'^0\t[0-9]*\tGesendete Objekte' || fail "the click did not untick the folder"
   screenshot wizard-2-mails
+  check_clipping "$WIZ"
   next
   expect_page "Auswahl der Einstellungen (3/6)"
   drive check "$WIZ" "$(save_box 4)" 0   # Signaturen
   drive check "$WIZ" "$(save_box 8)" 0   # Cookie-Einstellungen
   screenshot wizard-3-others
+  check_clipping "$WIZ"
   next
   expect_page "Ende der Auswahl (4/6)"
   expect_eq "$(drive text "$WIZ" "$END_TEXT")" 'Das Backup der Identität\r   Hauptidentität\rwird angelegt.' "end text"
   expect_eq "$(drive text "$WIZ" "$NEXT")" "&Fertig stellen" "Next caption"
   screenshot wizard-4-end
+  check_clipping "$WIZ"
   # Back and forth keeps the choices.
   back
   expect_page "Auswahl der Einstellungen (3/6)"
@@ -169,6 +173,7 @@ test_wizard_full_backup_page_by_page() {
   expect_page "Backup der Daten (5/6)"
   wait_run_end 90
   screenshot wizard-5-backup
+  check_clipping "$WIZ"
   expect_contains "$(drive text "$WIZ" "$STATUS")" "Backup der Daten erfolgreich beendet!" "status"
   expect_eq "$(drive text "$WIZ" "$CANCEL")" "&Beenden" "Cancel caption after the run"
   next
@@ -178,6 +183,7 @@ test_wizard_full_backup_page_by_page() {
   report=$(drive text "$WIZ" "$REPORT")
   [ -n "$report" ] || fail "empty report"
   screenshot wizard-6-report
+  check_clipping "$WIZ"
   drive click "$WIZ" "$CANCEL"
   drive gone "$WIZ" 5000 || fail "the wizard did not close"
   wait_main 5000
@@ -482,6 +488,7 @@ EOF2
   drive settext "$pw" "$PASSWORD" 'Kennwort-2026'
   drive settext "$pw" "$PASSWORD_REPEAT" 'Kennwort-2026'
   screenshot password-dialog
+  check_clipping "$pw"
   drive press "$pw" OK
   drive gone "$pw" 3000 || fail "the password dialog did not close"
   # The accounts are chosen: the one-time notice about their passwords.
@@ -489,6 +496,7 @@ EOF2
   drive wait "$notice" 5000 >/dev/null || fail "no notice"
   expect_contains "$(drive text "$notice" "$NOTICE_TEXT")" "Notieren Sie sich die Passwörter der E-Mail-Konten" "notice"
   screenshot notice-dialog
+  check_clipping "$notice"
   drive press "$notice" OK
   drive gone "$notice" 3000 || fail "the notice did not close"
   expect_page "Ende der Auswahl (4/6)"
@@ -596,6 +604,7 @@ EOF2
   local notice='title=Hinweis!'
   drive wait "$notice" 8000 >/dev/null || fail "no free-space notice"
   screenshot wizard-space-notice
+  check_clipping "$notice"
   drive press "$notice" OK
   drive gone "$notice" 3000 || fail "the notice did not close"
   local prefs='title=Brevisto - Einstellungen'

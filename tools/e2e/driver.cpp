@@ -23,7 +23,7 @@
 
 namespace {
 
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kAbsent = 3, kTimeOut = 4 };
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kAbsent = 3, kTimeOut = 4, kClipped = 5 };
 
 // Thrown by every command on an unmet expectation; the message goes to stderr.
 struct Failure {
@@ -521,18 +521,19 @@ struct MenuRequest {
     char text[60000];
 };
 
-// Wine keeps menus per process: bvhook.dll (beside this program) is loaded into the
-// target and reads the menu there. It has a fixed image base below 4 GiB, so the
-// thread exit code of LoadLibraryA is its whole module handle in both processes.
-std::vector<MenuEntry> MenuFromInside(HWND top) {
+// Wine keeps menus and GDI objects per process: bvhook.dll (beside this program) is loaded
+// into the target and runs one of its exports there on the request. It has a fixed image
+// base below 4 GiB, so the thread exit code of LoadLibraryA is its whole module handle in
+// both processes. Returns the export's result.
+DWORD CallInside(HWND top, const char* exportName, MenuRequest& request) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string dll = self;
     dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "bvhook.dll";
     HMODULE local = LoadLibraryA(dll.c_str());
     if (!local) Fail(kFailed, "cannot load " + dll);
-    FARPROC localDump = GetProcAddress(local, "BvDumpMenu");
-    if (!localDump) Fail(kFailed, "BvDumpMenu missing in " + dll);
+    FARPROC localExport = GetProcAddress(local, exportName);
+    if (!localExport) Fail(kFailed, std::string(exportName) + " missing in " + dll);
     auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
 
@@ -545,7 +546,7 @@ std::vector<MenuEntry> MenuFromInside(HWND top) {
         HANDLE thread = CreateRemoteThread(process, nullptr, 0, start, param, 0, nullptr);
         if (!thread) Fail(kFailed, "cannot start a thread in the target process");
         DWORD code = 0;
-        if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) Fail(kTimeOut, "the menu reader did not finish");
+        if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) Fail(kTimeOut, "the reader in the target did not finish");
         GetExitCodeThread(thread, &code);
         CloseHandle(thread);
         return code;
@@ -555,18 +556,25 @@ std::vector<MenuEntry> MenuFromInside(HWND top) {
     WriteProcessMemory(process, mem, dll.c_str(), dll.size() + 1, nullptr);
     DWORD module = run(loadLibrary, mem);
     if (!module) Fail(kFailed, "the target could not load " + dll);
-    auto remoteDump = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        static_cast<uintptr_t>(module) + (reinterpret_cast<uintptr_t>(localDump) - reinterpret_cast<uintptr_t>(local)));
-    MenuRequest request = {};
-    request.window = top;
+    auto remoteExport = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        static_cast<uintptr_t>(module) + (reinterpret_cast<uintptr_t>(localExport) - reinterpret_cast<uintptr_t>(local)));
+    request.used = 0;
     WriteProcessMemory(process, mem, &request, sizeof request, nullptr);
-    DWORD rc = run(remoteDump, mem);
+    DWORD rc = run(remoteExport, mem);
     ReadProcessMemory(process, mem, &request, sizeof request, nullptr);
     VirtualFreeEx(process, mem, 0, MEM_RELEASE);
     CloseHandle(process);
+    request.text[sizeof request.text - 1] = '\0';
+    return rc;
+}
+
+std::vector<MenuEntry> MenuFromInside(HWND top) {
+    static MenuRequest request;
+    request = MenuRequest{};
+    request.window = top;
+    const DWORD rc = CallInside(top, "BvDumpMenu", request);
     if (rc == 2) Fail(kAbsent, "the window has no menu");
     if (rc != 1) Fail(kFailed, "the menu reader failed");
-    request.text[sizeof request.text - 1] = '\0';
 
     std::vector<MenuEntry> entries;
     std::string all = request.text;
@@ -863,6 +871,7 @@ void Usage() {
         "  press WIN BUTTON            press a visible button by its text\n"
         "  restore WIN                 restore a minimized window as the task bar does\n"
         "  close WIN                   post WM_CLOSE\n"
+        "  clipcheck WIN               list captions that do not fit their controls (exit code 5)\n"
         "  command WIN CTRL            post the control's BN_CLICKED to its parent (hidden ones too)\n"
         "  shortcut PATH               print a shell link's target, arguments and working folder\n"
         "  pid WIN                     print the process id of the window\n"
@@ -1047,6 +1056,15 @@ void Run(const std::vector<std::string>& a) {
     } else if (cmd == "close") {
         Need(a, 2);
         PostMessageA(Top(a[1]), WM_CLOSE, 0, 0);
+    } else if (cmd == "clipcheck") {
+        Need(a, 2);
+        static MenuRequest request;
+        request = MenuRequest{};
+        request.window = Top(a[1]);
+        const DWORD rc = CallInside(request.window, "BvCheckClipping", request);
+        if (rc == 0) Fail(kFailed, "the clipping check failed");
+        if (request.text[0]) Print(request.text);
+        if (rc > 1) Fail(kClipped, std::to_string(rc - 1) + " texts do not fit their controls");
     } else if (cmd == "command") {
         // What a click on the control would send its parent; reaches hidden controls too.
         Need(a, 3);

@@ -60,3 +60,89 @@ extern "C" __declspec(dllexport) DWORD WINAPI BvDumpMenu(LPVOID param) {
     Walk(r, menu, "");
     return 1;
 }
+
+namespace {
+
+// The space a control gives its text, in its client coordinates; false for controls whose
+// text is no caption (pictures, owner-drawn ones) or that shorten it on purpose.
+bool TextBox(HWND control, RECT& box, UINT& format) {
+    char cls[64] = {};
+    GetClassNameA(control, cls, sizeof cls);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    GetClientRect(control, &box);
+    format = DT_CALCRECT;
+    if (lstrcmpiA(cls, "Static") == 0) {
+        const LONG type = style & SS_TYPEMASK;
+        if (style & (SS_ENDELLIPSIS | SS_PATHELLIPSIS | SS_WORDELLIPSIS)) return false;
+        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
+            format |= DT_WORDBREAK;
+        } else if (type != SS_LEFTNOWORDWRAP && type != SS_SIMPLE) {
+            return false;
+        }
+        if (style & SS_NOPREFIX) format |= DT_NOPREFIX;
+        return true;
+    }
+    if (lstrcmpiA(cls, "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        const int edge = GetSystemMetrics(SM_CXEDGE);
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            InflateRect(&box, -2 * edge, -2 * edge);
+        } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                   type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+            box.left += GetSystemMetrics(SM_CXMENUCHECK) + 2 * edge;
+        } else if (type == BS_GROUPBOX) {
+            box.left += 4 * edge;
+            box.right -= 4 * edge;
+        } else {
+            return false;
+        }
+        if (style & BS_MULTILINE) format |= DT_WORDBREAK;
+        return true;
+    }
+    return false;
+}
+
+struct ClipSearch {
+    MenuRequest* request;
+    int clipped;
+};
+
+BOOL CALLBACK CheckOne(HWND control, LPARAM search) {
+    auto* s = reinterpret_cast<ClipSearch*>(search);
+    if (!IsWindowVisible(control)) return TRUE;
+    char text[2048] = {};
+    if (GetWindowTextA(control, text, sizeof text) <= 0) return TRUE;
+    RECT box;
+    UINT format;
+    if (!TextBox(control, box, format)) return TRUE;
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, box.right - box.left, 0};
+    DrawTextA(dc, text, -1, &needed, format);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    // One pixel of slack for rounding in the fonts' metrics.
+    if (needed.right - needed.left <= box.right - box.left + 1 && needed.bottom - needed.top <= box.bottom - box.top + 1)
+        return TRUE;
+    ++s->clipped;
+    char line[2300];
+    for (char* c = text; *c; ++c)
+        if (*c == '\r' || *c == '\n') *c = ' ';
+    snprintf(line, sizeof line, "id=%d needs %ldx%ld has %ldx%ld text=%s", GetDlgCtrlID(control) & 0xFFFF,
+             needed.right - needed.left, needed.bottom - needed.top, box.right - box.left, box.bottom - box.top, text);
+    Append(s->request, line);
+    return TRUE;
+}
+
+}  // namespace
+
+// Every visible caption of the window that does not fit its control, a line each; the
+// result is the number of such controls + 1 (1: none).
+extern "C" __declspec(dllexport) DWORD WINAPI BvCheckClipping(LPVOID param) {
+    MenuRequest* r = static_cast<MenuRequest*>(param);
+    r->used = 0;
+    r->text[0] = '\0';
+    ClipSearch search{r, 0};
+    EnumChildWindows(r->window, CheckOne, reinterpret_cast<LPARAM>(&search));
+    return static_cast<DWORD>(search.clipped + 1);
+}

@@ -2,9 +2,11 @@
 # End-to-end tests: the real brevisto.exe under Wine and a virtual X server, driven from
 # outside through its windows by bvdrive.exe (tools/e2e). Every test gets a fresh copy of
 # the template prefix, its own registry state and files, and a time limit.
-#   tools/wine/run-e2e.sh [--build DIR] [NAME-PATTERN...]
+#   tools/wine/run-e2e.sh [--build DIR] [--dpi N] [NAME-PATTERN...]
 #     DIR      the build whose program is tested (default build/mingw32, the i686 release,
 #              in a 32-bit prefix as on Windows XP; an x86_64 build gets a 64-bit prefix)
+#     N        the screen density of the prefixes (96, 120 large fonts, 144); screenshots
+#              of other densities than 96 carry it in their names
 #     PATTERN  run only tests whose function name contains one of the patterns
 # Prints "e2e: N passed, M failed, K skipped"; the exit code is non-zero on failures.
 # Screenshots go to build/screenshots/.
@@ -125,13 +127,22 @@ wait_brevisto_exit() {
 
 screenshot() {
   mkdir -p "$E2E_SHOTS"
-  import -display "$DISPLAY" -window root "$E2E_SHOTS/$1.png" 2>/dev/null || log "no screenshot $1"
+  local name=$1
+  [ "${E2E_DPI:-96}" = 96 ] || name="$name-${E2E_DPI}dpi"
+  import -display "$DISPLAY" -window root "$E2E_SHOTS/$name.png" 2>/dev/null || log "no screenshot $name"
 }
 
 # The main window is built when it has controls (not only a bare frame).
 need_main_controls() { [ -n "$(drive controls "$MAIN" 2>/dev/null)" ] || fail "the main window has no controls"; }
 need_menu() {  # PATH
   drive menuhas "$MAIN" "$1" 2>/dev/null || fail "the main window has no menu entry $1"
+}
+
+# Fails when a caption of the window does not fit its control (in the control's own font).
+check_clipping() {  # WIN
+  local out rc=0
+  out=$(drive clipcheck "$1" 2>&1) || rc=$?
+  [ $rc -eq 0 ] || fail "clipped texts in $1 at ${E2E_DPI:-96} DPI:"$'\n'"$out"
 }
 
 # The message box that must appear now: prints "caption<LF>text"; fails after the time-out.
@@ -163,6 +174,16 @@ run_one() {  # FILE FUNCTION
   mkdir -p "$WINEPREFIX/drive_c/$PROGRAM_DIR"
   cp "$E2E_BIN/brevisto.exe" "$WINEPREFIX/drive_c/$PROGRAM_DIR/"
   wineserver -p 30 >/dev/null 2>&1 || true
+  # Large fonts: the screen density of the test's prefix (Wine reads both places).
+  if [ -n "${E2E_DPI:-}" ] && [ "$E2E_DPI" != 96 ]; then
+    reg_import <<EOF
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"LogPixels"=dword:$(printf '%08x' "$E2E_DPI")
+
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]
+"LogPixels"=dword:$(printf '%08x' "$E2E_DPI")
+EOF
+  fi
   load_resource_ids
   # shellcheck disable=SC1090
   source "$file"
@@ -223,6 +244,7 @@ PATTERNS=()
 while [ $# -gt 0 ]; do
   case $1 in
     --build) BUILD=$(realpath "$2"); shift 2 ;;
+    --dpi) export E2E_DPI=$2; shift 2 ;;
     -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) PATTERNS+=("$1"); shift ;;
   esac
@@ -265,5 +287,5 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d"
 export LC_ALL=de_DE.UTF-8
 
-echo "== e2e tests of $BUILD/brevisto.exe ($ARCH)"
+echo "== e2e tests of $BUILD/brevisto.exe ($ARCH, ${E2E_DPI:-96} DPI)"
 xvfb-run -a -s "-screen 0 1024x768x24" "$SELF" --inside "${PATTERNS[@]}"

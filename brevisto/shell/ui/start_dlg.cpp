@@ -65,15 +65,15 @@ void ApplySpecialEditionLayout(HWND mainWindow) {
     }
     if (SpecialEditionLayout::HideRestoreButton) ShowItem(mainWindow, IDC_RESTORE_BUTTON, false);
     if (SpecialEditionLayout::HideUpdateButton) ShowItem(mainWindow, IDC_UPDATE_BUTTON, false);
-    SetWindowPos(GetDlgItem(mainWindow, IDC_CREATE_BUTTON), nullptr, SpecialEditionLayout::CreateButtonLeft,
-                 SpecialEditionLayout::CreateButtonTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(mainWindow, IDC_CREATE_BUTTON), nullptr, ScaleToScreen(SpecialEditionLayout::CreateButtonLeft),
+                 ScaleToScreen(SpecialEditionLayout::CreateButtonTop), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     HWND restoreLabel = GetDlgItem(mainWindow, IDC_RESTORE_TEXT);
     const std::string text = SpecialEditionRestoreText();
     RECT rect;
     GetWindowRect(restoreLabel, &rect);
     int width = rect.right - rect.left;
     // 80 pixels unless this system's font needs more lines for the text.
-    int height = SpecialEditionLayout::RestoreLabelHeight;
+    int height = ScaleToScreen(SpecialEditionLayout::RestoreLabelHeight);
     HDC dc = GetDC(restoreLabel);
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(restoreLabel, WM_GETFONT, 0, 0)));
     RECT needed = {0, 0, width, 0};
@@ -100,6 +100,7 @@ TStartDlg::~TStartDlg() {
     if (printerDevMode_) GlobalFree(printerDevMode_);
     if (printerDevNames_) GlobalFree(printerDevNames_);
     if (hwnd_) DestroyWindow(hwnd_);
+    if (sidePicture_) DeleteObject(sidePicture_);
 }
 
 bool TStartDlg::Create() {
@@ -139,13 +140,16 @@ void TStartDlg::OnInit() {
     HICON icon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_BREVISTO));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetWindowTextA(hwnd_, kMainWindowTitle);
-    SetClientSize(hwnd_, kClientWidth, kClientHeight);
+    // Laid out in pixels at 96 DPI and scaled with the screen density ("large fonts").
+    SetClientSize(hwnd_, ScaleToScreen(kClientWidth), ScaleToScreen(kClientHeight));
     CenterOnScreen(hwnd_);
 
-    // The picture panel fills the left edge at its own pixel size.
+    // The picture panel fills the left edge.
     SetWindowPos(GetDlgItem(hwnd_, IDC_SIDE_PICTURE), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    sidePicture_ = ScalePicture(hwnd_, IDC_SIDE_PICTURE);
     for (const PixelRect& r : kPixelLayout)
-        SetWindowPos(GetDlgItem(hwnd_, r.id), nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(GetDlgItem(hwnd_, r.id), nullptr, ScaleToScreen(r.x), ScaleToScreen(r.y), ScaleToScreen(r.width),
+                     ScaleToScreen(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
     MakeBold(hwnd_, IDC_HEADING, 14);
 
     SetItemText(hwnd_, IDC_CREATE_BUTTON, kCreateButtonCaption);

@@ -59,6 +59,7 @@ private:
     HACCEL accelerators_ = nullptr;
     HGLOBAL printerDevMode_ = nullptr;
     HGLOBAL printerDevNames_ = nullptr;
+    HBITMAP sidePicture_ = nullptr;  // scaled for the screen density
 };
 
 // The special-edition layout of the main window: hidden menu entries (shortcuts stay),

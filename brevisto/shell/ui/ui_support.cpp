@@ -55,6 +55,49 @@ void MakeBold(HWND dialog, int id, int pointSize) {
     if (HWND item = GetDlgItem(dialog, id)) SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont(pointSize)), TRUE);
 }
 
+int ScreenDensity() {
+    HDC screen = GetDC(nullptr);
+    const int density = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return density > 0 ? density : 96;
+}
+
+int ScaleToScreen(int pixels) { return MulDiv(pixels, ScreenDensity(), 96); }
+
+HBITMAP ScalePicture(HWND dialog, int id) {
+    if (ScreenDensity() == 96) return nullptr;
+    HWND control = GetDlgItem(dialog, id);
+    HBITMAP source = reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP info;
+    if (!source || !GetObjectA(source, sizeof info, &info)) return nullptr;
+    const int width = ScaleToScreen(info.bmWidth);
+    const int height = ScaleToScreen(info.bmHeight);
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen);
+    HDC to = CreateCompatibleDC(screen);
+    HBITMAP scaled = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    if (scaled && from && to) {
+        HGDIOBJ oldFrom = SelectObject(from, source);
+        HGDIOBJ oldTo = SelectObject(to, scaled);
+        // The pictures hold gradients and lines, no text: smoothing keeps them clean.
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, nullptr);
+        StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+        SelectObject(from, oldFrom);
+        SelectObject(to, oldTo);
+    }
+    if (from) DeleteDC(from);
+    if (to) DeleteDC(to);
+    if (!scaled) return nullptr;
+    // The control deletes the picture it loaded from the template; a replaced one is ours.
+    HBITMAP previous = reinterpret_cast<HBITMAP>(
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled)));
+    if (previous && previous != source) DeleteObject(previous);
+    SetWindowPos(control, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return scaled;
+}
+
 RECT ItemRect(HWND dialog, int id) {
     RECT rect = {};
     GetWindowRect(GetDlgItem(dialog, id), &rect);

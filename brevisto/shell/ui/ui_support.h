@@ -33,6 +33,14 @@ void EnableItem(HWND dialog, int id, bool enabled);
 HFONT BoldFont(int pointSize = 8);
 void MakeBold(HWND dialog, int id, int pointSize = 8);
 
+// The screen density in pixels per inch (96 normal, 120 "large fonts"), and a length laid
+// out in pixels at 96 scaled to it (integer multiply-divide).
+int ScreenDensity();
+int ScaleToScreen(int pixels);
+// Gives a picture control (SS_BITMAP) its picture scaled by the screen density; the scaled
+// copy is returned for the caller to delete with the window (nullptr at 96 DPI).
+HBITMAP ScalePicture(HWND dialog, int id);
+
 // A control's rectangle in its dialog's client coordinates.
 RECT ItemRect(HWND dialog, int id);
 
