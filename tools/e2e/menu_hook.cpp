@@ -107,9 +107,39 @@ struct ClipSearch {
     int clipped;
 };
 
+// A visible control that reaches out of its parent's client area is cut off by it.
+bool OutsideParent(HWND control, MenuRequest* request) {
+    HWND parent = GetParent(control);
+    if (!parent) return false;
+    // Separator lines span the whole width on purpose; a pixel more or less is no loss.
+    char kind[16] = {};
+    GetClassNameA(control, kind, sizeof kind);
+    const LONG type = GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK;
+    if (lstrcmpiA(kind, "Static") == 0 && (type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT)) return false;
+    RECT own, area;
+    GetWindowRect(control, &own);
+    GetClientRect(parent, &area);
+    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    if (own.left >= area.left - 1 && own.top >= area.top - 1 && own.right <= area.right + 1 &&
+        own.bottom <= area.bottom + 1) {
+        return false;
+    }
+    char text[256] = {}, cls[64] = {}, line[512];
+    GetWindowTextA(control, text, sizeof text);
+    GetClassNameA(control, cls, sizeof cls);
+    for (char* c = text; *c; ++c)
+        if (*c == '\r' || *c == '\n') *c = ' ';
+    snprintf(line, sizeof line, "id=%d %s reaches %ld,%ld-%ld,%ld out of its window %ld,%ld-%ld,%ld text=%s",
+             GetDlgCtrlID(control) & 0xFFFF, cls, own.left - area.left, own.top - area.top, own.right - area.left,
+             own.bottom - area.top, 0L, 0L, area.right - area.left, area.bottom - area.top, text);
+    Append(request, line);
+    return true;
+}
+
 BOOL CALLBACK CheckOne(HWND control, LPARAM search) {
     auto* s = reinterpret_cast<ClipSearch*>(search);
     if (!IsWindowVisible(control)) return TRUE;
+    if (OutsideParent(control, s->request)) ++s->clipped;
     char text[2048] = {};
     if (GetWindowTextA(control, text, sizeof text) <= 0) return TRUE;
     RECT box;

@@ -88,19 +88,24 @@ void TShowDlg::CreateCategoryLines() {
     GetWindowRect(GetDlgItem(hwnd_, IDC_VIEW_FOLDERS), &list);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&list), 2);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
-    int left = group.left + 10;
-    int top = list.top + 2;
-    int labelWidth = list.left - left - 28;
+    // Pixel lengths at 96 DPI, scaled with the screen density; the 16-pixel marks stay
+    // centred in their (larger) boxes.
+    const int left = group.left + ScaleToScreen(10);
+    const int top = list.top + ScaleToScreen(2);
+    const int labelWidth = list.left - left - ScaleToScreen(28);
+    const int lineHeight = ScaleToScreen(kLineHeight);
+    const int markSize = ScaleToScreen(16);
     HWND after = GetDlgItem(hwnd_, IDC_VIEW_CONTENT);
     for (int i = 0; i < vcCategoryCount; ++i) {
-        int y = top + i * kLineHeight;
-        HWND mark = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_CENTERIMAGE, left, y, 16, 16,
-                                    hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW_MARK_FIRST + i)),
+        int y = top + i * lineHeight;
+        HWND mark = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_CENTERIMAGE, left, y,
+                                    markSize, markSize, hwnd_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW_MARK_FIRST + i)),
                                     Instance(), nullptr);
         SendMessageA(mark, STM_SETICON, reinterpret_cast<WPARAM>(marks_[0]), 0);
-        SetWindowPos(mark, after, left, y, 16, 16, SWP_NOACTIVATE);
+        SetWindowPos(mark, after, left, y, markSize, markSize, SWP_NOACTIVATE);
         HWND label = CreateWindowExA(0, "STATIC", kViewerCategoryLabels[i], WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                                     left + 22, y + 1, labelWidth, 14, hwnd_,
+                                     left + ScaleToScreen(22), y + ScaleToScreen(1), labelWidth, ScaleToScreen(14), hwnd_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW_LABEL_FIRST + i)),
                                      Instance(), nullptr);
         SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -1,5 +1,6 @@
 #include "brevisto/wizard/ui/wizard_dlg.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -291,7 +292,13 @@ void TWizardDlg::OnInit() {
     HWND owner = GetWindow(hwnd_, GW_OWNER);
     HICON icon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_BREVISTO));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SetClientSize(hwnd_, kWizardWidth, kWizardHeight);
+    // The pixel size of the layout at 96 DPI; with large fonts the dialog units of the pages
+    // and buttons decide, so that nothing is cut off.
+    RECT layout = {0, 0, 347, 290};
+    MapDialogRect(hwnd_, &layout);
+    const bool normalDensity = ScreenDensity() == 96;
+    SetClientSize(hwnd_, normalDensity ? kWizardWidth : std::max<int>(ScaleToScreen(kWizardWidth), layout.right),
+                  normalDensity ? kWizardHeight : std::max<int>(ScaleToScreen(kWizardHeight), layout.bottom));
     FitSidePictures();
 
     // The pages fill the area right of the side picture and above the buttons.
@@ -359,15 +366,19 @@ void TWizardDlg::CreateGroupRows() {
     HWND page = pages_[wpBackup]->hwnd();
     RECT first = {4, 64, 244, 74};
     MapDialogRect(page, &first);
-    const int rowHeight = 17;
+    // Pixel lengths at 96 DPI, scaled with the screen density.
+    const int rowHeight = ScaleToScreen(17);
+    const int iconSize = ScaleToScreen(16);
+    const int indent = ScaleToScreen(24);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(page, WM_GETFONT, 0, 0));
     for (int i = 0; i < kBackupGroupCount; ++i) {
         const int y = first.top + i * rowHeight;
-        CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_CENTERIMAGE, first.left, y, 16, 16,
-                        page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WIZ_GROUP_ICON_FIRST + i)), Instance(),
-                        nullptr);
+        CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_CENTERIMAGE, first.left, y, iconSize,
+                        iconSize, page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WIZ_GROUP_ICON_FIRST + i)),
+                        Instance(), nullptr);
         HWND label = CreateWindowExA(0, "STATIC", kBackupGroupLabels[i], WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                                     first.left + 24, y + 1, first.right - first.left - 24, 15, page,
+                                     first.left + indent, y + ScaleToScreen(1), first.right - first.left - indent,
+                                     ScaleToScreen(15), page,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WIZ_GROUP_LABEL_FIRST + i)),
                                      Instance(), nullptr);
         SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
