@@ -444,7 +444,7 @@ void Generator::Accounts() {
     Rng rng(SeedFor(o_.seed, "accounts"));
     Sz(iam, "Default Mail Account", "00000001");
     Sz(iam, "Default News Account", "00000002");
-    Dword(iam, "Server ID", 4);
+    Dword(iam, "Server ID", 6);
 
     const std::string pop = iam + "\\Accounts\\00000001";
     Sz(pop, "Account Name", "Müller (example.org)");
@@ -474,6 +474,25 @@ void Generator::Accounts() {
     Sz(imap, "IMAP User Name", "buero-sued");
     Sz(imap, "IMAP Root Folder", "INBOX\\Büro");
     Dword(imap, "IMAP Port", 143);
+
+    // An HTTP mail and a directory account, with what a reader that ignores the REGEDIT4
+    // rules stumbles over ("/", an apostrophe, a backslash) and what XML has to escape.
+    const std::string http = iam + "\\Accounts\\00000004";
+    Sz(http, "Account Name", "Hotmail (Jürgen's)");
+    Dword(http, "Connection Type", 3);
+    Sz(http, "HTTPMail Server", "http://services.msn.com/svcs/hotmail/httpmail.asp");
+    Sz(http, "HTTPMail User Name", "juergen@hotmail.example");
+    Sz(http, "SMTP Display Name", "Jürgen Müller");
+    Sz(http, "SMTP Email Address", "juergen@hotmail.example");
+    Sz(http, "SMTP User Name", "EXAMPLE\\jmueller");
+
+    const std::string ldap = iam + "\\Accounts\\00000005";
+    Sz(ldap, "Account Name", "Firmenverzeichnis");
+    Sz(ldap, "LDAP Server", "ldap.example.org");
+    Sz(ldap, "LDAP Search Base", "o=Müller & Söhne <Zentrale>, c=DE");
+    Dword(ldap, "LDAP Resolve Flag", 1);
+    Dword(ldap, "LDAP Search Return", 100);
+    Dword(ldap, "LDAP Timeout", 60);
 }
 
 void Generator::DefaultAccounts() {
