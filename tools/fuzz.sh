@@ -4,7 +4,7 @@
 #   tools/fuzz.sh run TARGET [SECONDS]      fuzz one target (default 180 s) from its corpus
 #   tools/fuzz.sh all [SECONDS]             build, then fuzz every target in turn
 # Targets: regfile_import_fuzz, dbx_folders_fuzz, dbx_messages_fuzz, zip_reader_fuzz,
-# ini_profile_fuzz.
+# ini_profile_fuzz, wm_store_fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -15,13 +15,15 @@ CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$ROOT")
 
-PLATFORM_SOURCES=(platform/path.cpp platform/ansi.cpp platform/portable_profile.cpp platform/posix/*.cpp)
+PLATFORM_SOURCES=(platform/path.cpp platform/ansi.cpp platform/portable_profile.cpp platform/locale_date.cpp
+                  platform/posix/*.cpp)
 declare -A TARGET_SOURCES=(
   [regfile_import_fuzz]="brevisto/regfile/*.cpp"
   [dbx_folders_fuzz]="brevisto/mailstore/*.cpp"
   [dbx_messages_fuzz]="brevisto/mailstore/*.cpp"
   [zip_reader_fuzz]="brevisto/archive/*.cpp"
   [ini_profile_fuzz]=""
+  [wm_store_fuzz]="brevisto/mailstore/*.cpp"
 )
 
 build_one() {
@@ -49,6 +51,11 @@ seed_corpus() {
     regfile_import_fuzz)
       printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Fuzz]\r\n"Pfad"="C:\\\\Mail"\r\n@="x"\r\n"Zahl"=dword:0000001a\r\n"Bin"=hex:00,01,\\\r\n  02\r\n"M"=hex(7):61,00,00\r\n"T"="a\\r\\nb"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Fuzz\\Sub]\r\n"e"=hex:\r\n' > "$dir/seed-1.reg"
       printf '; comment\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\F]\r\n"a"=HEX(11):1,2,,3,\r\n"b"="C:\\"\r\n' > "$dir/seed-2.reg" ;;
+    wm_store_fuzz)
+      # No public store file has this layout: the seeds come from the tests' generator.
+      "$CXX" -std=c++17 -g -O1 -fsanitize=address,undefined -I"$ROOT" -o "$OUT/wm_store_seeds" \
+        tests/fuzz/wm_store_seeds.cpp tests/support/wm_store_writer.cpp "${PLATFORM_SOURCES[@]}"
+      "$OUT/wm_store_seeds" "$dir" ;;
   esac
 }
 

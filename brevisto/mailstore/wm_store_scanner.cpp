@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 
-#include "brevisto/support/common_routines.h"
 #include "platform/ansi.h"
 
 namespace bv {
@@ -38,12 +37,18 @@ int HexPos(const std::string& pattern, const std::string& hex) {
     return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
 }
 
-// Four digits, low byte first.
-uint32_t TwoByteNumber(const std::string& digits) {
-    return static_cast<uint32_t>(HexToInt(digits.substr(2, 2) + digits.substr(0, 2)));
+// The digits read as one hexadecimal number. They all come from HexText, so every one is a
+// digit; the mail store readers need nothing of the support routines.
+uint32_t HexNumber(const std::string& digits) {
+    uint32_t value = 0;
+    for (char c : digits) value = (value << 4) | static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'A' + 10);
+    return value;
 }
 
-uint32_t ByteOf(const std::string& digits) { return static_cast<uint32_t>(HexToInt(digits)); }
+// Four digits, low byte first.
+uint32_t TwoByteNumber(const std::string& digits) { return HexNumber(digits.substr(2, 2) + digits.substr(0, 2)); }
+
+uint32_t ByteOf(const std::string& digits) { return HexNumber(digits); }
 
 // Bytes 32-126 and 161-255 as characters; everything else is left out.
 std::string PrintableText(const std::string& hex) {
@@ -234,6 +239,8 @@ std::optional<TWMFolderData> DecodeRecord(const RecordBytes& record, uint32_t ta
         if (*v == 0) textLength = *w - *u - 1;
         localLength = s - *w;
     }
+    // Offsets out of order make a length negative: the columns are not what they seem, and
+    // the record goes, even where only a positive length would be read.
     if (nameLength < 0 || textLength < 0 || kindLength < 0 || localLength < 0) return std::nullopt;
 
     const auto name = d.Hex(x, nameLength);
