@@ -582,7 +582,7 @@ public:
 
     // The accounts of the Windows Live Mail files in tests/fixtures/oeaccount as Outlook
     // Express keeps them: each element's name with blanks for "_" is the value's name, a
-    // DWORD element a number unless its text is none (then Outlook Express has a text there).
+    // DWORD element a number unless its text is no hex number (Outlook Express keeps a text).
     void AddFixtureAccounts(TestPlatform& tp) {
         int number = 10;
         for (const char* fixture : {"pop3.test.test\\account{D244}.oeaccount",
