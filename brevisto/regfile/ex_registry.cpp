@@ -344,10 +344,15 @@ void TExRegistry::ImportValueLine(const std::string& fileName, size_t lineIndex,
                                   std::string rest) {
     std::string name;
     if (rest[0] == '"') {
-        const size_t close = rest.find('"', 1);
-        if (close == std::string::npos) SyntaxError(fileName, lineIndex, rest);
-        name = ReplaceAll(rest.substr(1, close - 1), "\\\\", "\\");
-        rest.erase(0, close + 1);
+        // The name ends at the first quote that is not escaped; the exporter writes a quote
+        // or a backslash of a name as \" and \\.
+        size_t k = 1;
+        for (; k < rest.size() && rest[k] != '"'; ++k) {
+            if (rest[k] == '\\' && k + 1 < rest.size() && (rest[k + 1] == '"' || rest[k + 1] == '\\')) ++k;
+            name += rest[k];
+        }
+        if (k >= rest.size()) SyntaxError(fileName, lineIndex, rest);
+        rest.erase(0, k + 1);
     } else {
         rest.erase(0, 1);
     }

@@ -294,8 +294,9 @@ TEST_F(RegFileTest, ExportedKeysImportBackWithIdenticalValues) {
         {"Pfad", RegType::Sz, Sz("C:\\Mail")},
         {"", RegType::Sz, Sz("Standard")},
         {"Zeilen", RegType::Sz, Sz("eins\r\nzwei\r\n")},
-        // (A double quote in a name cannot come back: the name ends at the next quote.)
+        // Quotes and backslashes of names and texts are escaped on the way out and back.
         {"Zitat\\Pfad", RegType::Sz, Sz("\"quoted\" \\ back\\")},
+        {"Sag \"Ja\"\\", RegType::Dword, Dword(1)},
         {"Umlaut", RegType::Sz, Sz("Gr\xF6\xDF" "e")},
         {"Zahl", RegType::Dword, Dword(26)},
         {"x", RegType::Binary, Sequence(60)},
