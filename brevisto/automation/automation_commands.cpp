@@ -84,21 +84,18 @@ bool ShortcutCommand(Platform& platform, const AutomationChoices& choices) {
     const std::string parameterFile = WriteParameterFileOrSay(platform, choices, chosen);
     if (parameterFile.empty()) return false;
 
-    bool created = false;
-    {
-        std::string longPath = platform.files.LongPath(parameterFile);
-        if (longPath.empty()) longPath = parameterFile;
-        ShortcutRequest request;
-        request.target = platform.system.ProgramFile();
-        request.arguments = "\"" + longPath + "\"";
-        request.workingFolder = places.ProgramPath();
-        request.description = "Brevisto";
-        request.iconPath = request.target;
-        request.iconIndex = 0;
-        request.linkPath = ExcludeTrailingBackslash(ExtractFilePath(chosen)) + "\\" +
-                           ChangeFileExt(ExtractFileName(chosen), ".lnk");
-        created = platform.shell.CreateShortcut(request);
-    }
+    std::string longPath = platform.files.LongPath(parameterFile);
+    if (longPath.empty()) longPath = parameterFile;
+    ShortcutRequest request;
+    request.target = platform.system.ProgramFile();
+    request.arguments = "\"" + longPath + "\"";
+    request.workingFolder = places.ProgramPath();
+    request.description = "Brevisto";
+    request.iconPath = request.target;
+    request.iconIndex = 0;
+    request.linkPath = ExcludeTrailingBackslash(ExtractFilePath(chosen)) + "\\" +
+                       ChangeFileExt(ExtractFileName(chosen), ".lnk");
+    const bool created = platform.shell.CreateShortcut(request);
     if (!created) {
         ShowMsgBox(platform.prompter,
                    "Verknüpfung konnte nicht erstellt werden!\rNutzen Sie daher bitte die Batch-Datei...",
