@@ -123,6 +123,29 @@ std::string AnsiToUtf8(const std::string& ansi) {
     return out;
 }
 
+std::u16string AnsiToUtf16(const std::string& ansi) {
+    std::u16string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) out += static_cast<char16_t>(CodePointOf(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Utf16ToAnsi(const std::u16string& wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const char16_t unit = wide[i];
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            // A pair stands for one character beyond the basic plane: one '?'.
+            if (unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) ++i;
+            out += '?';
+            continue;
+        }
+        out += AnsiOfCodePoint(unit);
+    }
+    return out;
+}
+
 std::string Utf8ToAnsi(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size());

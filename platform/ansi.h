@@ -17,6 +17,11 @@ std::string AnsiToUtf8(const std::string& ansi);
 // Characters outside code page 1252 become '?'.
 std::string Utf8ToAnsi(const std::string& utf8);
 
+// Code page 1252 <-> UTF-16 (the whole code page lies in the basic plane); code units
+// without a counterpart, surrogates included, become '?'.
+std::u16string AnsiToUtf16(const std::string& ansi);
+std::string Utf16ToAnsi(const std::u16string& wide);
+
 // Code page 1252 <-> 850 by table; characters without a counterpart become a best fit or '?'.
 std::string Cp1252ToCp850(const std::string& ansi);
 std::string Cp850ToCp1252(const std::string& oem);

@@ -68,66 +68,8 @@ std::optional<std::u16string> WideText(const std::string& hex) {
     return text;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Code units without an ANSI counterpart (and a surrogate pair as a whole) become '?'.
-std::string WideToAnsi(const std::u16string& wide) {
-    std::string utf8;
-    for (size_t i = 0; i < wide.size(); ++i) {
-        uint32_t cp = wide[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00u);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = '?';
-        }
-        AppendUtf8(utf8, cp);
-    }
-    return Utf8ToAnsi(utf8);
-}
-
-std::u16string AnsiToWide(const std::string& ansi) {
-    // AnsiToUtf8 writes sequences of one to three bytes only.
-    const std::string utf8 = AnsiToUtf8(ansi);
-    std::u16string wide;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            wide += static_cast<char16_t>(c);
-            i += 1;
-        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            wide += static_cast<char16_t>(((c & 0x1Fu) << 6) | (utf8[i + 1] & 0x3Fu));
-            i += 2;
-        } else if (i + 2 < utf8.size()) {
-            wide += static_cast<char16_t>(((c & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) |
-                                          (utf8[i + 2] & 0x3Fu));
-            i += 3;
-        } else {
-            break;
-        }
-    }
-    return wide;
-}
-
 // What the store can hold in the ANSI code page: the wide text converted there and back.
-std::u16string ThroughAnsi(const std::u16string& wide) { return AnsiToWide(WideToAnsi(wide)); }
+std::u16string ThroughAnsi(const std::u16string& wide) { return AnsiToUtf16(Utf16ToAnsi(wide)); }
 
 // Spaces and control characters at both ends.
 std::u16string TrimWide(const std::u16string& text) {
@@ -430,7 +372,7 @@ std::string LocalStoreFolderName(Platform& platform, const std::string& path) {
     const std::vector<TWMFolderData> folders = ScanMailStoreFolders(platform, path);
     if (folders.empty()) return "Local Folders";
     for (const TWMFolderData& folder : folders)
-        if (folder.Kind == "LocalStore") return WideToAnsi(folder.LocalFolder);
+        if (folder.Kind == "LocalStore") return Utf16ToAnsi(folder.LocalFolder);
     return std::string();
 }
 

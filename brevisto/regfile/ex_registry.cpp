@@ -48,16 +48,6 @@ std::string ReplaceAll(std::string text, const std::string& pattern,
     return text;
 }
 
-// A backslash before every double quote and every backslash; nothing else.
-std::string EscapeRegText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
-}
 
 std::string HexByte(uint8_t value) {
     static const char digits[] = "0123456789abcdef";
@@ -110,6 +100,16 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }
 
 }  // namespace
+
+std::string EscapeRegText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
 
 EExRegistryException::EExRegistryException(System& system, long code,
                                            const std::string& operation)

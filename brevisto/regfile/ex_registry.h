@@ -12,6 +12,10 @@
 
 namespace bv {
 
+// A text as a REGEDIT4 file quotes it: a backslash before every double quote and every
+// backslash, nothing else.
+std::string EscapeRegText(const std::string& text);
+
 // The system refused to describe a key or a value during an export walk.
 class EExRegistryException : public std::runtime_error {
 public:

@@ -210,25 +210,10 @@ std::string AccountFileText(const std::vector<RegValue>& values) {
 
 Bytes AnsiToUtf16File(const std::string& ansi) {
     Bytes out = {0xFF, 0xFE};
-    const std::string utf8 = AnsiToUtf8(ansi);
     out.reserve(2 + 2 * ansi.size());
-    // Code page 1252 lies wholly in the basic plane: one to three UTF-8 bytes, one unit each.
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        uint32_t unit = lead;
-        size_t length = 1;
-        if (lead >= 0xE0) {
-            unit = lead & 0x0F;
-            length = 3;
-        } else if (lead >= 0xC0) {
-            unit = lead & 0x1F;
-            length = 2;
-        }
-        for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
-            unit = (unit << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    for (char16_t unit : AnsiToUtf16(ansi)) {
         out.push_back(static_cast<uint8_t>(unit));
         out.push_back(static_cast<uint8_t>(unit >> 8));
-        i += length;
     }
     return out;
 }

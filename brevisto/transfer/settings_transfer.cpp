@@ -59,16 +59,6 @@ bool Contains(const std::string& text, const std::string& part) {
 // The REGEDIT4 reader writes line breaks of the text as "\r\n"; it reads them back the same way.
 std::string WithLineBreaksEscaped(const std::string& line) { return ReplaceEach(line, "\r\n", "\\r\\n"); }
 
-std::string EscapeRegText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
-}
-
 std::string HexByte(uint8_t value) {
     static const char digits[] = "0123456789abcdef";
     return std::string{digits[value >> 4], digits[value & 0x0F]};

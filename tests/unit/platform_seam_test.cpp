@@ -56,6 +56,17 @@ TEST(AnsiText, CaseAndCodePages) {
     EXPECT_EQ(Cp850ToCp1252("\x84\x94\x81\xE1"), "äöüß");
 }
 
+TEST(AnsiText, Utf16BothWays) {
+    EXPECT_EQ(AnsiToUtf16("Größe €„"), u"Größe €„");
+    EXPECT_EQ(Utf16ToAnsi(u"Größe €„ \u4E2D"), "Größe €„ ?");
+    // A surrogate pair is one character: one '?'; a lone surrogate too.
+    EXPECT_EQ(Utf16ToAnsi(std::u16string{u'a', 0xD83D, 0xDE00, u'b', 0xDC00}), "a?b?");
+    for (int b = 1; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(one)), one) << b;
+    }
+}
+
 TEST(SystemSeam, OemConversionAndGermanLocale) {
     test::TestPlatform tp;
     EXPECT_EQ(tp.system().AnsiToOem("Übersicht ä"), "\x9A" "bersicht \x84");
