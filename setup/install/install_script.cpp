@@ -167,9 +167,22 @@ void ExpandScriptPlaceholders(InstallScript& s, const std::string& installFolder
     const std::string commonFiles = ExcludeTrailingBackslash(commonFilesFolder);
 
     auto instOnly = [&](std::string& text) { text = ReplacePlaceholder(text, "%INSTDIR%", instDir); };
+    // One pass for both names: a folder that happens to contain the other name stays as it is.
     auto both = [&](std::string& text) {
-        text = ReplacePlaceholder(text, "%INSTDIR%", instDir);
-        text = ReplacePlaceholder(text, "%COMMON_FILES%", commonFiles);
+        std::string result;
+        size_t from = 0;
+        for (;;) {
+            const size_t inst = FindNoCase(text, "%INSTDIR%", from);
+            const size_t common = FindNoCase(text, "%COMMON_FILES%", from);
+            if (inst == std::string::npos && common == std::string::npos) break;
+            const bool isInst = inst != std::string::npos && (common == std::string::npos || inst < common);
+            const size_t at = isInst ? inst : common;
+            result.append(text, from, at - from);
+            result += isInst ? instDir : commonFiles;
+            from = at + (isInst ? std::string("%INSTDIR%").size() : std::string("%COMMON_FILES%").size());
+        }
+        result.append(text, from, std::string::npos);
+        text = result;
     };
     auto link = [&](std::string& text) { text = ReplacePlaceholder(text, "%ProgDir%", progDir, true); };
 

@@ -264,6 +264,15 @@ TEST(InstallScriptPlaceholder, ExpandsEachPlaceholderWhereItBelongs) {
     }
 }
 
+TEST(InstallScriptPlaceholder, FoldersThatContainAPlaceholderNameAreNotExpandedAgain) {
+    InstallScript s;
+    s.createRegKeys = {"HKCU\\S;A=%INSTDIR%;B=%COMMON_FILES%;C=%instdir%"};
+    s.uninstallLibs = {"%COMMON_FILES%|%INSTDIR%"};
+    ExpandScriptPlaceholders(s, "C:\\%COMMON_FILES%\\", "D:\\%INSTDIR%");
+    EXPECT_EQ(s.createRegKeys, Strings{"HKCU\\S;A=C:\\%COMMON_FILES%;B=D:\\%INSTDIR%;C=C:\\%COMMON_FILES%"});
+    EXPECT_EQ(s.uninstallLibs, Strings{"D:\\%INSTDIR%|C:\\%COMMON_FILES%"});
+}
+
 TEST(InstallScriptPlaceholder, AnUnknownCommonFilesFolderExpandsToNothing) {
     InstallScript s = PlaceholderScript();
     ExpandScriptPlaceholders(s, "D:\\B", "");
