@@ -7,6 +7,7 @@
 #include "brevisto/regfile/ex_registry.h"
 #include "brevisto/regfile/text_file.h"
 #include "brevisto/shell/product.h"
+#include "brevisto/transfer/reg_snapshot.h"
 #include "brevisto/support/common_routines.h"
 #include "common/msg_box.h"
 #include "platform/ansi.h"
@@ -138,59 +139,6 @@ std::vector<std::string> ValueLines(const std::string& name, uint32_t type, cons
     return lines;
 }
 
-// The registry as the REGEDIT4 reader would write it, kept in the order of the file: the reader
-// does the reading (continuation lines, unescaping, numbers) and nothing reaches the system.
-class ReadRecorder : public Registry {
-public:
-    struct Event {
-        bool isKey = false;
-        RegRoot root = RegRoot::CurrentUser;
-        std::string path;
-        RegValue value;
-        bool beforeAnyKey = false;  // a value line that no key line precedes
-    };
-    std::vector<Event> events;
-
-    long KeyExists(RegRoot, const std::string&) override { return WinError::Success; }
-    long CreateKey(RegRoot root, const std::string& path) override {
-        Event e;
-        e.isKey = true;
-        e.root = root;
-        e.path = path;
-        events.push_back(std::move(e));
-        sawKey_ = true;
-        return WinError::Success;
-    }
-    long DeleteKeyTree(RegRoot, const std::string&) override { return WinError::AccessDenied; }
-    long QueryValue(RegRoot, const std::string&, const std::string&, RegValue&) override {
-        return WinError::FileNotFound;
-    }
-    long SetValue(RegRoot, const std::string&, const std::string& name, uint32_t type,
-                  const Bytes& data) override {
-        Event e;
-        e.value.name = name;
-        e.value.type = type;
-        e.value.data = data;
-        e.beforeAnyKey = !sawKey_;
-        events.push_back(std::move(e));
-        return WinError::Success;
-    }
-    long DeleteValue(RegRoot, const std::string&, const std::string&) override {
-        return WinError::AccessDenied;
-    }
-    long EnumSubKeys(RegRoot, const std::string&, std::vector<std::string>& out) override {
-        out.clear();
-        return WinError::Success;
-    }
-    long EnumValues(RegRoot, const std::string&, std::vector<RegValue>& out) override {
-        out.clear();
-        return WinError::Success;
-    }
-
-private:
-    bool sawKey_ = false;
-};
-
 // A rewritten piece of the new file: a key line (judged before it is written) or value lines.
 struct Item {
     bool isKey = false;
@@ -211,7 +159,7 @@ Item LinesItem(std::vector<std::string> lines) {
     return item;
 }
 
-std::string KeyLineOf(const ReadRecorder::Event& e) {
+std::string KeyLineOf(const RegSnapshotLine& e) {
     return "[" + TExRegistry::RootKeyName(e.root) + "\\" + e.path + "]";
 }
 
@@ -231,7 +179,7 @@ std::vector<std::string> WidenedValue(const RegValue& v) {
     return CutValueLine(WidenHexValueLine(HexLine(v.name, v.type, v.data)));
 }
 
-std::vector<Item> SettingsItems(const std::vector<ReadRecorder::Event>& events, const std::string& program) {
+std::vector<Item> SettingsItems(const std::vector<RegSnapshotLine>& events, const std::string& program) {
     std::vector<Item> items;
     for (const auto& e : events) {
         if (e.isKey) {
@@ -253,7 +201,7 @@ std::vector<Item> SettingsItems(const std::vector<ReadRecorder::Event>& events, 
     return items;
 }
 
-std::vector<Item> BlockedSenderItems(const std::vector<ReadRecorder::Event>& events,
+std::vector<Item> BlockedSenderItems(const std::vector<RegSnapshotLine>& events,
                                      const std::string& program, bool liveMail) {
     const std::string list = liveMail ? "\\PerPassportSettings\\0\\Junk Mail\\Block Senders List"
                                       : "\\Junk Mail\\Block Senders List";
@@ -397,22 +345,16 @@ std::vector<std::string> CutValueLine(const std::string& line) {
 ConvertedSnapshot ConvertSnapshot(Files& files, System& system, const std::string& path,
                                   const std::string& file, const std::string& mailProgram) {
     ConvertedSnapshot converted;
-    ReadRecorder recorder;
-    TExRegistry reader(recorder, files, system);
-    reader.RootKey = RegRoot::CurrentUser;
-    reader.Access = KeyAccess::AllAccess;
-    // An open key of its own takes the values that stand before any key line, so that the
-    // reader goes on past them; they are dropped below.
-    reader.OpenKey(std::string(), false);
+    std::vector<RegSnapshotLine> lines;
     try {
-        reader.ImportFromRegFile(path);
+        ReadRegSnapshotLines(files, system, path, lines);
     } catch (const std::exception& e) {
-        converted.readError = e.what();
+        converted.readError = e.what();  // what was read before is still taken
     }
     const bool liveMail = mailProgram == kWindowsLiveMail;
     const std::vector<Item> items = IsBlocked(file)
-                                        ? BlockedSenderItems(recorder.events, mailProgram, liveMail)
-                                        : SettingsItems(recorder.events, mailProgram);
+                                        ? BlockedSenderItems(lines, mailProgram, liveMail)
+                                        : SettingsItems(lines, mailProgram);
     converted.lines = Emit(items, mailProgram);
     return converted;
 }

@@ -391,20 +391,20 @@ test_wizard_tree_marks_missing_and_changed_folders() {
   screenshot wizard-2-mails-update-marks
 }
 
-test_wizard_cancel_during_the_run() {
+# A large store packed hard, so that a run stays on its mail folders for a while.
+prepare_slow_run() {
   make_identity --mail-mb 120
   use_backup_folder
-  # An older backup of this identity that the cancelled run must leave alone.
-  printf 'altes Backup' >"$BAK/Alt.zip"
-  (cd "$BAK" && zip -q Alt.bvq Alt.zip && rm Alt.zip)
-  local before
-  before=$(md5sum <"$BAK/Alt.bvq")
   reg_import <<EOF2
 [$SETTINGS_KEY]
 "Compression"=dword:00000009
 EOF2
+}
+
+# The wizard's run of such a store, until the status line is on the mail folders.
+start_slow_run() {  # NAME
   open_wizard full
-  drive settext "$WIZ" "$BACKUP_NAME" "Abgebrochen"
+  drive settext "$WIZ" "$BACKUP_NAME" "$1"
   next
   wait_tree
   next
@@ -412,12 +412,23 @@ EOF2
   expect_page "Ende der Auswahl (4/6)"
   drive click "$WIZ" "$FINISH"
   expect_page "Backup der Daten (5/6)"
-  # Cancel asks only while the archive is written: wait for the mail folders.
   local i
   for ((i = 0; i < 200; i++)); do
-    case "$(drive text "$WIZ" "$STATUS" 2>/dev/null)" in "Sichere: "*.dbx*) break ;; esac
+    case "$(drive text "$WIZ" "$STATUS" 2>/dev/null)" in "Sichere: "*.dbx*) return 0 ;; esac
     sleep 0.05
   done
+  fail "the run never reached the mail folders (status: $(drive text "$WIZ" "$STATUS" 2>/dev/null))"
+}
+
+test_wizard_cancel_during_the_run() {
+  prepare_slow_run
+  # An older backup of this identity that the cancelled run must leave alone.
+  printf 'altes Backup' >"$BAK/Alt.zip"
+  (cd "$BAK" && zip -q Alt.bvq Alt.zip && rm Alt.zip)
+  local before
+  before=$(md5sum <"$BAK/Alt.bvq")
+  # Cancel asks only while the archive is written: the run is on the mail folders.
+  start_slow_run "Abgebrochen"
   drive click "$WIZ" "$CANCEL"
   local out
   out=$(drive answer Ja 10000) || fail "no cancel question"
@@ -535,32 +546,8 @@ EOF2
   expect_eq "$BV_EXIT" 0 "exit code"
 }
 
-# The wizard's run with the status line on the mail folders (a large store packed hard).
-start_slow_run() {  # NAME
-  make_identity --mail-mb 120
-  use_backup_folder
-  reg_import <<EOF2
-[$SETTINGS_KEY]
-"Compression"=dword:00000009
-EOF2
-  open_wizard full
-  drive settext "$WIZ" "$BACKUP_NAME" "$1"
-  next
-  wait_tree
-  next
-  next
-  expect_page "Ende der Auswahl (4/6)"
-  drive click "$WIZ" "$FINISH"
-  expect_page "Backup der Daten (5/6)"
-  local i
-  for ((i = 0; i < 200; i++)); do
-    case "$(drive text "$WIZ" "$STATUS" 2>/dev/null)" in "Sichere: "*.dbx*) return 0 ;; esac
-    sleep 0.05
-  done
-  fail "the run never reached the mail folders (status: $(drive text "$WIZ" "$STATUS" 2>/dev/null))"
-}
-
 test_wizard_close_during_the_run_waits_for_its_end() {
+  prepare_slow_run
   start_slow_run "Geschlossen"
   drive close "$WIZ"
   # The run goes on: no failed step, no question; the wizard stays until the run has ended.
