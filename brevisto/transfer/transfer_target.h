@@ -13,6 +13,9 @@ struct TransferTarget {
     std::string mailProgram;
     // Where entries are unpacked for conversion, with trailing backslash.
     std::string tempFolder;
+    // The user's target folder of the run (the mail folders and the address book go there),
+    // with trailing backslash. Browser data whose browser is missing is unpacked below it.
+    std::string unpackFolder;
 
     bool LiveMail() const { return mailProgram == kWindowsLiveMail; }
     // "Software\Microsoft\" + the program's name, below HKEY_CURRENT_USER.
