@@ -96,6 +96,11 @@ public:
     virtual int64_t FreeBytes(const std::string& path) = 0;
     // Volume information of a root folder ("C:\") can be read (a medium is present).
     virtual bool VolumeReady(const std::string& root) = 0;
+    // The drive holding the path is a CD or DVD drive, which cannot be written like a disk.
+    virtual bool IsOpticalDrive(const std::string& path) {
+        (void)path;
+        return false;
+    }
     // Connects a network share (\\server\share) without a local name; Win32 error number.
     virtual long ConnectShare(const std::string& remote) = 0;
 

@@ -5,6 +5,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -501,6 +502,12 @@ bool PosixFiles::VolumeReady(const std::string& root) {
     std::string host = map_.HostPath(root);
     struct stat st;
     return !host.empty() && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFiles::IsOpticalDrive(const std::string& path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           opticalDrives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])))) !=
+               std::string::npos;
 }
 
 long PosixFiles::ConnectShare(const std::string& remote) {

@@ -100,12 +100,16 @@ public:
                   const FileTime* lastWrite) override;
     int64_t FreeBytes(const std::string& path) override;
     bool VolumeReady(const std::string& root) override;
+    bool IsOpticalDrive(const std::string& path) override;
     long ConnectShare(const std::string& remote) override;
     std::string CurrentDirectory() override;
     bool SetCurrentDirectory(const std::string& path) override;
     std::string ShortPath(const std::string& path) override;
     std::string LongPath(const std::string& path) override;
     int FolderWriteAccess(const std::string& folder) override;
+
+    // Drive letters (upper case) that act as CD or DVD drives.
+    std::string opticalDrives;
 
     // Moves registered for the next restart, as (from, to) pairs.
     const std::vector<std::pair<std::string, std::string>>& PendingRestartMoves() const {

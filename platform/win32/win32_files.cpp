@@ -349,6 +349,11 @@ public:
         return ok;
     }
 
+    bool IsOpticalDrive(const std::string& path) override {
+        const std::string root = win32::VolumeRoot(path);
+        return !root.empty() && GetDriveTypeA(root.c_str()) == DRIVE_CDROM;
+    }
+
     long ConnectShare(const std::string& remote) override {
         NETRESOURCEA resource = {};
         resource.dwType = RESOURCETYPE_ANY;

@@ -119,6 +119,7 @@ public:
     }
     int64_t FreeBytes(const std::string& path) override { return inner_.FreeBytes(path); }
     bool VolumeReady(const std::string& root) override { return inner_.VolumeReady(root); }
+    bool IsOpticalDrive(const std::string& path) override { return inner_.IsOpticalDrive(path); }
     long ConnectShare(const std::string& remote) override { return inner_.ConnectShare(remote); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
     bool SetCurrentDirectory(const std::string& path) override {

@@ -99,7 +99,7 @@ protected:
     }
 
     TransferTarget Target(const std::string& program) {
-        return TransferTarget{program, tp.TempDir() + "Transfer\\"};
+        return TransferTarget{program, tp.TempDir() + "Transfer\\", tp.TempDir() + "Ziel\\"};
     }
 
     std::string Snapshot(const std::string& name, const std::vector<std::string>& lines) {
