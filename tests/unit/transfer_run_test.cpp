@@ -1,0 +1,479 @@
+// The transfer dialog's model and run: which backups the dialog offers and chooses, the chain
+// of a full backup and its updates, the ticked steps per archive, the unpacked mail folders,
+// and what the user is told at the end. Archives come from the backup engine (a chain of a
+// generated identity) or are made by hand for the cases the engine never writes.
+#include "brevisto/transfer/transfer_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "brevisto/backup/backup_info.h"
+#include "brevisto/backup/backup_run.h"
+#include "brevisto/settings/identity_scanner.h"
+#include "brevisto/settings/settings_store.h"
+#include "brevisto/shell/product.h"
+#include "brevisto/support/common_routines.h"
+#include "brevisto/transfer/account_transfer.h"
+#include "brevisto/transfer/transfer_target.h"
+#include "brevisto/viewer/viewer_model.h"
+#include "platform/path.h"
+#include "platform/posix/posix_platform.h"
+#include "tests/support/oe_identity.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/test_platform.h"
+#include "tests/unit/zip_test_support.h"
+
+namespace bv {
+namespace {
+
+using test::ziptest::RawEntry;
+using test::TestPlatform;
+
+class RecordingRunView : public TransferRunView {
+public:
+    void SetStatus(const std::string& text) override { statuses.push_back(text); }
+    void SetUnpackEnabled(bool enabled) override { unpackStates.push_back(enabled); }
+    void FocusPassword() override { ++passwordFocus; }
+    void ShowHelpTopic(int topic) override { topics.push_back(topic); }
+    std::vector<std::string> statuses;
+    std::vector<bool> unpackStates;
+    int passwordFocus = 0;
+    std::vector<int> topics;
+};
+
+std::string Record(const std::string& kind, const std::string& main, const std::string& counter,
+                   const std::string& comment = "Umzug") {
+    return "[BackupInfo]\r\nBackupArt=" + kind + "\r\nHauptBackup=" + main +
+           "\r\nIdentitaet=Hauptidentität\r\nIdentID={8A1B2C3D-0000-4000-8000-00000000E2E0}\r\nCounter=" + counter +
+           "\r\nDate=01.03.2026\r\nComment=" + comment + "\r\n\r\n[Firefox]\r\nVersion=2\r\n";
+}
+
+class TransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = tp.TempDir();
+        backups = root + "Sicherungen\\";
+        target = root + "Ziel\\";
+        ASSERT_TRUE(ForceDirectories(tp.files(), backups));
+        Settings settings(tp.platform());
+        ASSERT_TRUE(settings.SetString("bakFolder", backups));
+        ASSERT_TRUE(settings.SetString("tmpFolder", root + "Temp\\"));
+        tp.prompter().defaultAnswer = MsgResult::No;
+    }
+    void TearDown() override {
+        Registry& r = tp.registry();
+        r.DeleteKeyTree(RegRoot::CurrentUser, SettingsKey);
+        for (const char* program : {kWindowsMail, kWindowsLiveMail}) {
+            r.DeleteKeyTree(RegRoot::CurrentUser, std::string("Software\\Microsoft\\") + program);
+            r.DeleteKeyTree(RegRoot::LocalMachine, std::string("SOFTWARE\\Microsoft\\") + program);
+        }
+    }
+
+    // A hand-made backup of the folder: `files` as stored entries, the record as its comment.
+    void Put(const std::string& name, const std::string& record,
+             const std::vector<RawEntry>& files = {{"Posteingang.dbx", "Post"}}) {
+        ASSERT_TRUE(tp.WriteFile(backups + name, test::ziptest::BuildRawZip(files, record)));
+    }
+    void SetCreated(const std::string& name, int day) {
+        DateTime local{2026, 3, day, 10, 0, 0, 0};
+        FileTime when = 0;
+        ASSERT_TRUE(tp.system().LocalToFileTime(local, when));
+        ASSERT_TRUE(tp.files().SetTimes(backups + name, &when, &when));
+    }
+    void InstallProgram(const std::string& program, const std::string& store) {
+        const std::string machine = "SOFTWARE\\Microsoft\\" + program;
+        const std::string user = "Software\\Microsoft\\" + program;
+        const std::string installRoot = "C:\\Programme\\" + program;
+        ASSERT_EQ(tp.registry().CreateKey(RegRoot::LocalMachine, machine), 0);
+        ASSERT_EQ(tp.registry().SetValue(RegRoot::LocalMachine, machine, "InstallRoot", RegType::Sz,
+                                         Bytes(installRoot.c_str(), installRoot.c_str() + installRoot.size() + 1)),
+                  0);
+        ASSERT_EQ(tp.registry().CreateKey(RegRoot::CurrentUser, user), 0);
+        ASSERT_EQ(tp.registry().SetValue(RegRoot::CurrentUser, user, "Store Root", RegType::Sz,
+                                         Bytes(store.c_str(), store.c_str() + store.size() + 1)),
+                  0);
+        ASSERT_TRUE(ForceDirectories(tp.files(), store));
+    }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const test::RecordedMessage& m : tp.prompter().messages) texts.push_back(m.text);
+        return texts;
+    }
+    bool Told(const std::string& part) const {
+        const std::vector<std::string> texts = Texts();
+        return std::any_of(texts.begin(), texts.end(),
+                           [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    }
+    std::string LastMessage() const {
+        return tp.prompter().messages.empty() ? std::string() : tp.prompter().messages.back().text;
+    }
+
+    // Every file below `folder` with its content.
+    std::map<std::string, std::string> Tree(const std::string& folder) {
+        std::map<std::string, std::string> tree;
+        for (const FindEntry& e : tp.files().Find(folder + "*")) {
+            if (e.IsDirectory()) {
+                tree[folder + e.name + "\\"] = "<Ordner>";
+                for (const auto& entry : Tree(folder + e.name + "\\")) tree.insert(entry);
+            } else {
+                tree[folder + e.name] = tp.ReadFile(folder + e.name);
+            }
+        }
+        return tree;
+    }
+
+    mutable TestPlatform tp;
+    RecordingRunView view;
+    std::string root, backups, target;
+};
+
+// ---- the dialog: mail program, folders, list and choice ---------------------------------------
+
+TEST_F(TransferTest, MailProgramIsFoundByItsInstallRootAndWindowsMailOnlyOnVista) {
+    PosixPlatform* posix = tp.Posix();
+    if (!posix) GTEST_SKIP() << "the Windows version is the system's";
+    const struct {
+        const char* installed;  // "" none, or the program
+        uint32_t major, minor;
+        const char* found;
+    } cases[] = {
+        {"", 6, 0, ""},
+        {"Windows Live Mail", 5, 1, "Windows Live Mail"},
+        {"Windows Live Mail", 6, 1, "Windows Live Mail"},
+        {"Windows Mail", 6, 0, "Windows Mail"},
+        {"Windows Mail", 6, 1, ""},  // later systems keep the keys without the program
+        {"Windows Mail", 5, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.installed) + " on " + std::to_string(c.major) + "." + std::to_string(c.minor));
+        TearDown();
+        SetUp();
+        if (*c.installed) InstallProgram(c.installed, root + "Store\\");
+        posix->system.version = OsVersion{true, 2, c.major, c.minor, 6000, ""};
+        TransferModel model(tp.platform(), view);
+        model.Open();
+        EXPECT_EQ(model.MailProgram(), c.found);
+        EXPECT_EQ(model.StepsEnabled(), *c.found != '\0');
+    }
+}
+
+TEST_F(TransferTest, OpeningSelectsTheFullBackupCreatedLast) {
+    Put("Haupt_1.bvq", Record(kFullBackup, kSelfMain, "0", "erste"));
+    Put("Haupt_2.bvq", Record(kFullBackup, kSelfMain, "0", "zweite"));
+    Put("UPD_Haupt_2.bvq", Record(kUpdateBackup, "Haupt_2.bvq", "1"));
+    SetCreated("Haupt_1.bvq", 5);
+    SetCreated("Haupt_2.bvq", 3);
+    SetCreated("UPD_Haupt_2.bvq", 9);
+    ASSERT_TRUE(tp.WriteFile(backups + "Haupt_2.log", "Backup: Haupt_2\r\nKommentar: aus dem Protokoll\r\n"));
+
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    EXPECT_EQ(model.BackupFolder(), backups);
+    std::string desktop;
+    ASSERT_TRUE(tp.shell().SpecialFolder(Csidl::DesktopDirectory, desktop));
+    EXPECT_EQ(model.TargetFolder(), IncludeTrailingBackslash(desktop) + "Brevisto-Daten\\");
+    EXPECT_EQ(model.Entries(), (std::vector<std::string>{"Haupt_1", "Haupt_2", "UPD_Haupt_2"}));
+    EXPECT_EQ(model.SelectedIndex(), 0);  // created on the 5th, the later of the two full backups
+    EXPECT_EQ(model.CommentText(), "erste");  // from the record: this one has no log file
+    EXPECT_EQ(model.BackupKind(), kFullBackup);
+    EXPECT_TRUE(model.MainBackupFound());
+    EXPECT_FALSE(model.PasswordEnabled());
+    EXPECT_TRUE(model.UnpackEnabled());
+    EXPECT_EQ(model.DateText().rfind("vom ", 0), 0u) << model.DateText();
+    EXPECT_TRUE(tp.prompter().messages.empty());
+
+    model.SelectBackup(1);
+    EXPECT_EQ(model.CommentText(), "aus dem Protokoll");  // the log file comes first
+}
+
+TEST_F(TransferTest, FoldersWithoutBackups) {
+    {
+        TransferModel model(tp.platform(), view);
+        model.Open();
+        EXPECT_EQ(model.NoBackupText(), "Keine Backupdatei gefunden!");
+        EXPECT_FALSE(model.UnpackEnabled());
+        model.BackupFolderLeft(root + "Fehlt");
+        EXPECT_EQ(model.NoBackupText(), "Backup-Ordner existiert nicht!");
+        EXPECT_TRUE(model.Entries().empty());
+        EXPECT_FALSE(model.UnpackEnabled());
+    }
+    // Update backups only: the first is chosen, and its missing main backup is named.
+    Put("UPD_a.bvq", Record(kUpdateBackup, "Weg.bvq", "1"));
+    Put("UPD_b.bvq", Record(kUpdateBackup, "Weg.bvq", "2"));
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    EXPECT_EQ(model.SelectedIndex(), 0);
+    EXPECT_EQ(model.BackupKind(), kUpdateBackup);
+    EXPECT_FALSE(model.MainBackupFound());
+    EXPECT_TRUE(Told("1. aktualisierte Update der Identität Hauptidentität"));
+    EXPECT_TRUE(Told("Das Hauptbackup Weg.bvq\rwurde nicht im Backupverzeichnis " + backups + " gefunden!"));
+    EXPECT_EQ(model.DateText().rfind("Update vom ", 0), 0u) << model.DateText();
+    EXPECT_TRUE(model.UnpackEnabled());
+}
+
+TEST_F(TransferTest, AnUpdateBackupSwitchesOnceToItsFullBackup) {
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"));
+    Put("UPD_Haupt_1.bvq", Record(kUpdateBackup, "Haupt.bvq", "1"));
+    Put("UPD_selbst.bvq", Record(kUpdateBackup, "UPD_selbst.bvq", "1"));
+    // Two updates that name each other: neither is a full backup to switch to.
+    Put("UPD_x.bvq", Record(kUpdateBackup, "UPD_y.bvq", "1"));
+    Put("UPD_y.bvq", Record(kUpdateBackup, "UPD_x.bvq", "1"));
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    ASSERT_EQ(model.Entries(), (std::vector<std::string>{"Haupt", "UPD_Haupt_1", "UPD_selbst", "UPD_x", "UPD_y"}));
+
+    const struct {
+        int choose;
+        int selected;
+        const char* kind;
+        const char* main;
+        bool found;
+        size_t messages;  // the information box, and the error when no full backup was reached
+    } cases[] = {
+        {1, 0, kFullBackup, "Haupt.bvq", true, 1},
+        {2, 2, kUpdateBackup, "UPD_selbst.bvq", false, 2},
+        {3, 3, kUpdateBackup, "UPD_y.bvq", false, 2},
+        {4, 4, kUpdateBackup, "UPD_x.bvq", false, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(model.Entries()[static_cast<size_t>(c.choose)]);
+        tp.prompter().messages.clear();
+        model.SelectBackup(c.choose);
+        EXPECT_EQ(model.SelectedIndex(), c.selected);
+        EXPECT_EQ(model.BackupKind(), c.kind);
+        EXPECT_EQ(model.MainBackup(), c.main);
+        EXPECT_EQ(model.MainBackupFound(), c.found);
+        EXPECT_EQ(tp.prompter().messages.size(), c.messages) << ::testing::PrintToString(Texts());
+    }
+}
+
+TEST_F(TransferTest, ABackupThatDoesNotReadIsReportedWhenChosen) {
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"));
+    ASSERT_TRUE(tp.WriteFile(backups + "Kaputt.bvq", "PK kein Archiv"));
+    Put("Leer.bvq", Record(kFullBackup, kSelfMain, "0"), {});
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    ASSERT_EQ(model.Entries(), (std::vector<std::string>{"Haupt", "Kaputt", "Leer"}));
+    model.SelectBackup(1);
+    EXPECT_EQ(LastMessage(), kCannotInitZipText);
+    EXPECT_FALSE(model.UnpackEnabled());
+    model.SelectBackup(2);
+    EXPECT_EQ(LastMessage(), kNoBackupDataText);
+    EXPECT_FALSE(model.UnpackEnabled());
+    model.SelectBackup(0);
+    EXPECT_TRUE(model.UnpackEnabled());
+}
+
+TEST_F(TransferTest, TargetFolderChecks) {
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    // A missing folder: No leaves it missing, Yes creates it with its parents.
+    tp.prompter().answers = {MsgResult::No};
+    EXPECT_TRUE(model.TargetFolderLeft(root + "Neu\\Tief"));
+    EXPECT_FALSE(DirectoryExists(tp.files(), root + "Neu\\"));
+    EXPECT_EQ(model.TargetFolder(), root + "Neu\\Tief\\");
+    tp.prompter().answers = {MsgResult::Yes};
+    EXPECT_TRUE(model.TargetFolderLeft(root + "Neu\\Tief"));
+    EXPECT_TRUE(DirectoryExists(tp.files(), root + "Neu\\Tief\\"));
+    EXPECT_EQ(LastMessage(), "Der angegebene Ordner existiert nicht!\rSoll er angelegt werden?");
+
+    PosixPlatform* posix = tp.Posix();
+    if (!posix) return;
+    // A CD or DVD drive is asked about first; No ends the check.
+    posix->files.opticalDrives = "C";
+    tp.prompter().messages.clear();
+    tp.prompter().answers = {MsgResult::No};
+    EXPECT_TRUE(model.TargetFolderLeft(root + "Brenner"));
+    ASSERT_EQ(tp.prompter().messages.size(), 1u);
+    EXPECT_EQ(LastMessage().rfind("Der Datenträger C: ist ein Laufwerk, auf das nicht direkt gesichert werden kann", 0),
+              0u);
+    EXPECT_FALSE(DirectoryExists(tp.files(), root + "Brenner\\"));
+    // A drive that does not exist.
+    posix->files.opticalDrives.clear();
+    tp.prompter().answers = {MsgResult::Yes};
+    EXPECT_FALSE(model.TargetFolderLeft("Q:\\Nirgends"));
+    EXPECT_EQ(LastMessage(), "Das angegebene Laufwerk existiert nicht!");
+}
+
+// ---- the run on hand-made chains ---------------------------------------------------------------
+
+using TransferChainTest = TransferTest;
+
+TEST_F(TransferChainTest, UnpacksTheChainInCounterOrderAndTheLastUpdateWins) {
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"),
+        {{"Posteingang.dbx", "voll"}, {"Gesendet.dbx", "voll"}, {"Adressen.wab", "voll"}, {"ACCOUNTS.OLS", "x"}});
+    // Counters out of name order; one counter is no number and counts as 0, after the main backup.
+    Put("UPD_Haupt_a.bvq", Record(kUpdateBackup, "Haupt.bvq", "2"), {{"Posteingang.dbx", "zwei"}});
+    Put("UPD_Haupt_b.bvq", Record(kUpdateBackup, "Haupt.bvq", "1"),
+        {{"Posteingang.dbx", "eins"}, {"Gesendet.dbx", "eins"}});
+    Put("UPD_Haupt_c.bvq", Record(kUpdateBackup, "Haupt.bvq", "zwölf"), {{"Adressen.wab", "null"}});
+    Put("UPD_Anderes.bvq", Record(kUpdateBackup, "Anderes.bvq", "3"), {{"Posteingang.dbx", "fremd"}});
+    ASSERT_TRUE(tp.WriteFile(backups + "UPD_Kaputt.bvq", "PK kaputt"));
+    tp.prompter().answers = {};
+
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    ASSERT_EQ(model.Entries()[static_cast<size_t>(model.SelectedIndex())], "Haupt");
+    tp.prompter().messages.clear();
+    model.SetUnpackTicked(true);
+    tp.prompter().answers = {MsgResult::Yes};  // the target folder is made
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    tp.prompter().messages.clear();
+    tp.prompter().answers = {MsgResult::Yes};  // show the folder
+    const TransferOutcome outcome = model.Run();
+
+    std::vector<std::string> order;
+    for (const ChainArchive& a : outcome.archives) order.push_back(a.fileName + ":" + std::to_string(a.counter));
+    EXPECT_EQ(order, (std::vector<std::string>{"Haupt.bvq:0", "UPD_Haupt_c.bvq:0", "UPD_Haupt_b.bvq:1",
+                                               "UPD_Haupt_a.bvq:2"}));
+    EXPECT_EQ(Tree(target), (std::map<std::string, std::string>{{target + "Adressen.wab", "null"},
+                                                                 {target + "Gesendet.dbx", "eins"},
+                                                                 {target + "Posteingang.dbx", "zwei"}}));
+    EXPECT_EQ(outcome.filesUnpacked, 7);  // every file written, also those replaced later
+    EXPECT_EQ(view.statuses.back(), "7 Dateien entpackt.");
+    EXPECT_EQ(view.topics, std::vector<int>{HelpTopic::TransferImport});
+    EXPECT_EQ(tp.Posix() ? tp.Posix()->shell.openedDocuments : std::vector<std::string>{target},
+              std::vector<std::string>{target});
+    // The unreadable archive of the folder was skipped, and the end says so.
+    EXPECT_EQ(outcome.end, TransferEnd::Failed);
+    EXPECT_NE(LastMessage().find("UPD_Kaputt: Das Backup konnte nicht gelesen werden"), std::string::npos)
+        << LastMessage();
+    EXPECT_EQ(LastMessage().rfind("Das Übertragen und Entpacken der Daten wurde durchgeführt, aber NICHT alles", 0),
+              0u);
+}
+
+TEST_F(TransferChainTest, NothingToUnpackAndNoMailProgram) {
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"), {{"ACCOUNTS.OLS", "x"}, {"SIGNS.OLS", "y"}});
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    ASSERT_TRUE(model.MailProgram().empty());
+    tp.prompter().answers = {MsgResult::Yes};
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    tp.prompter().messages.clear();
+    const TransferOutcome outcome = model.Run();
+    EXPECT_FALSE(outcome.settingsTransferred);  // only the unpacking runs without a mail program
+    EXPECT_EQ(outcome.filesUnpacked, 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kNothingToUnpackText, kTransferDoneText}));
+    EXPECT_TRUE(Tree(target).empty());
+}
+
+TEST_F(TransferChainTest, APasswordThatDoesNotFitChangesNothing) {
+    const std::string record = Record(kFullBackup, kSelfMain, "0");
+    // An encrypted entry made by the writer: the raw builder stores entries in the clear.
+    const std::string src = root + "Quelle\\";
+    ASSERT_TRUE(ForceDirectories(tp.files(), src));
+    ASSERT_TRUE(tp.WriteFile(src + "Posteingang.dbx", "geheime Post"));
+    {
+        TZipWriter writer(tp.platform());
+        writer.SetZipName(backups + "Haupt.bvq");
+        writer.SetPassword("Sommer2026!");
+        writer.FilesList() = {src + "Posteingang.dbx"};
+        ASSERT_EQ(writer.AddFiles(), 1);
+        writer.SetComment(record);
+        writer.WriteChangedComment();
+    }
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    EXPECT_TRUE(model.PasswordEnabled());
+    tp.prompter().answers = {MsgResult::Yes};
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    tp.prompter().messages.clear();
+    model.SetPassword("Winter");
+    TransferOutcome outcome = model.Run();
+    EXPECT_EQ(outcome.end, TransferEnd::Refused);
+    EXPECT_EQ(Texts(), std::vector<std::string>{kWrongPasswordText});
+    EXPECT_EQ(view.passwordFocus, 1);
+    EXPECT_TRUE(Tree(target).empty());
+
+    tp.prompter().messages.clear();
+    model.SetPassword("Sommer2026!");
+    outcome = model.Run();
+    EXPECT_EQ(outcome.end, TransferEnd::Completed);
+    EXPECT_EQ(Tree(target), (std::map<std::string, std::string>{{target + "Posteingang.dbx", "geheime Post"}}));
+    EXPECT_EQ(LastMessage(), kTransferDoneText);
+}
+
+TEST_F(TransferChainTest, AnOpenBrowserStopsTheRunBeforeAnythingChanges) {
+    PosixPlatform* posix = tp.Posix();
+    if (!posix) GTEST_SKIP() << "the processes are the system's";
+    InstallProgram(kWindowsLiveMail, root + "Store\\");
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"), {{"Posteingang.dbx", "Post"}});
+    posix->system.extraProcesses = {"C:\\Programme\\Mozilla Firefox\\firefox.exe"};
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    tp.prompter().answers = {MsgResult::Yes};
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    tp.prompter().messages.clear();
+    TransferOutcome outcome = model.Run();
+    EXPECT_EQ(outcome.end, TransferEnd::Refused);
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Schließen Sie bitte den Browser \"Mozilla Firefox\"!\rDamit die Daten ordnungsgemäß "
+                           "eingespielt werden können, muss dieses Programm geschlossen sein."});
+    EXPECT_TRUE(Tree(target).empty());
+    // Without its step the browser may stay open.
+    model.SetStep(tsFirefox, false);
+    tp.prompter().messages.clear();
+    outcome = model.Run();
+    EXPECT_TRUE(outcome.settingsTransferred);
+    EXPECT_EQ(Tree(target).count(target + "Posteingang.dbx"), 1u);
+}
+
+TEST_F(TransferChainTest, CraftedPathsAndAChainThatNamesItselfStayInsideTheTargets) {
+    PosixPlatform* posix = tp.Posix();
+    InstallProgram(kWindowsLiveMail, root + "Store\\");
+    const std::vector<RawEntry> hostile = {
+        {"..\\..\\Flucht.dbx", "raus"},
+        {"../Flucht2.dbx", "raus"},
+        {"C:\\Absolut.dbx", "raus"},
+        {"\\Wurzel.dbx", "raus"},
+        {"Unter\\Ordner\\Gut.dbx", "gut"},
+        {"PAPER.TMP", "C:\\Papier\\\r\nC:\\Papier\\..\\..\\Flucht.htm\r\nC:\\Windows\\win.ini\r\n\r\n"},
+        {"..\\Flucht.htm", "raus"},
+        {"Windows\\win.ini", "raus"},
+        {"..\\UserDictionary.dic", "raus"},
+        {"Opera\\..\\..\\raus.adr", "raus"},
+    };
+    Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"), hostile);
+    Put("UPD_Haupt.bvq", Record(kUpdateBackup, "UPD_Haupt.bvq", "1"), hostile);
+    const std::map<std::string, std::string> before = Tree(root);
+
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    tp.prompter().answers = {MsgResult::Yes};
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    model.SelectBackup(1);  // names itself as its main backup: no switch, no loop
+    EXPECT_EQ(model.SelectedIndex(), 1);
+    EXPECT_FALSE(model.MainBackupFound());
+    tp.prompter().messages.clear();
+    const TransferOutcome outcome = model.Run();
+    ASSERT_EQ(outcome.archives.size(), 1u);
+    EXPECT_EQ(outcome.archives[0].fileName, "UPD_Haupt.bvq");
+
+    // Below the test's folder only the targets changed: the unpack folder, the program's
+    // store and the temporary folder.
+    std::vector<std::string> changed;
+    const std::map<std::string, std::string> after = Tree(root);
+    for (const auto& [path, content] : after) {
+        const auto old = before.find(path);
+        if (old != before.end() && old->second == content) continue;
+        const bool inTarget = path.rfind(target, 0) == 0 || path.rfind(root + "Store\\", 0) == 0 ||
+                              path.rfind(root + "Temp\\", 0) == 0;
+        if (!inTarget) changed.push_back(path);
+    }
+    EXPECT_EQ(changed, std::vector<std::string>{});
+    for (const auto& [path, content] : after) EXPECT_NE(content, "raus") << path;
+    EXPECT_EQ(after.count(target + "Gut.dbx"), 1u);
+    EXPECT_EQ(outcome.end, TransferEnd::Failed);  // the hostile entries were not written, and the end says so
+    if (posix) {
+        // Nothing reached the drive's root or the Windows folder.
+        EXPECT_FALSE(FileExists(tp.files(), "C:\\Absolut.dbx"));
+        EXPECT_FALSE(FileExists(tp.files(), "C:\\Wurzel.dbx"));
+        EXPECT_FALSE(FileExists(tp.files(), "C:\\Flucht.htm"));
+    }
+}
+
+}  // namespace
+}  // namespace bv
