@@ -2,7 +2,9 @@
 // stationery, user dictionaries, Internet Explorer favourites, Firefox bookmarks and Opera's
 // bookmark and contact files, put where those programs look for them. Each step works on one
 // archive of the transfer run, whose directory the reader has loaded, and tells the user of
-// its own failures; none of them stops the run.
+// its own failures; none of them stops the run. The reader's settings, its OnEndUnZip handler
+// and its archive are as the run left them when a step returns; a cancel (EZipAborted) and an
+// archive that cannot be read again after the favourites passes to the caller.
 //
 // Everything in a backup is outside input: stored paths and the stationery list never lead a
 // write or a delete outside the step's target folder, and a file the user already has is
@@ -19,7 +21,9 @@ namespace bv {
 enum class FileStepResult {
     NothingToDo,  // the archive holds nothing for the step (the user may have been told)
     Done,         // everything found was put in place
-    Failed,       // something could not be put in place; the user was told
+    // Something could not be put where the program reads it; the user was told with an
+    // error message. Also when browser data went to the run's target folder instead.
+    Failed,
 };
 
 // "&Dateien für Briefpapiere": the files named by the stationery list "PAPER.TMP", below the
