@@ -23,6 +23,7 @@
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/wm_store_writer.h"
 #include "tests/unit/zip_test_support.h"
 
 namespace bv {
@@ -474,6 +475,201 @@ TEST_F(TransferChainTest, CraftedPathsAndAChainThatNamesItselfStayInsideTheTarge
         EXPECT_FALSE(FileExists(tp.files(), "C:\\Flucht.htm"));
     }
 }
+
+
+// ---- a chain from the backup engine --------------------------------------------------------------
+
+// A generated identity with accounts of every kind, rules, signatures and every file group,
+// backed up as a password-protected full backup and two update backups, each after one mail
+// folder changed. Everything that lives in the user's own folders (stationery, dictionaries,
+// favourites, Firefox, Opera) is generated on POSIX only, where those folders are the test's.
+class GeneratedChainTest : public TransferTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    static constexpr const char* kPassword = "Umzug2026!";
+
+    void SetUp() override {
+        TransferTest::SetUp();
+        posix = tp.Posix() != nullptr;
+        test::OeIdentityOptions options;
+        options.seed = 71;
+        options.mailBytes = 256u << 10;
+        options.storeFolder = root + "OE\\Store";
+        if (!posix) {
+            options.with.stationery = options.with.dictionaries = options.with.favorites = options.with.firefox =
+                options.with.opera = false;
+        }
+        id = test::OeIdentityBuilder(tp.platform()).Build(options);
+        for (const TIdentitaet& i : TIdentityScanner(tp.platform()).ListIdentities())
+            if (i.KeyName == id.keyName) identity = i;
+        ASSERT_EQ(identity.KeyName, id.keyName);
+
+        Backup(0, "Umzug");
+        ASSERT_TRUE(test::TouchMailFile(tp.platform(), id.folders[1], 5, 4096));
+        Backup(1, "UPD_Umzug_1");
+        ASSERT_TRUE(test::TouchMailFile(tp.platform(), id.folders[2], 6, 2048));
+        Backup(1, "UPD_Umzug_2");
+    }
+    void TearDown() override {
+        tp.registry().DeleteKeyTree(RegRoot::CurrentUser, id.identityKey);
+        TransferTest::TearDown();
+    }
+
+    void Backup(int kind, const std::string& name) {
+        BackupOptions o;
+        o.backupKind = kind;
+        o.identity = identity;
+        o.backupFolder = backups;
+        o.backupName = name;
+        o.comment = "Umzug auf den neuen Rechner";
+        o.password = kPassword;
+        for (int i = 0; i < kSaveOptionCount; ++i) o.save[i] = true;
+        if (!posix) o.save[CBSave5] = o.save[CBSave6] = o.save[CBSave7] = o.save[CBSave9] = o.save[CBSave10] = false;
+        for (const test::OeMailFile& f : id.folders)
+            if (f.exists) o.mailFolders.push_back({f.path, f.folderName});
+        test::RecordingView backupView;
+        BackupRun run(tp.platform(), backupView, o);
+        const BackupOutcome outcome = run.Execute();
+        ASSERT_TRUE(outcome.succeeded) << name << ": " << outcome.statusText;
+    }
+
+    std::vector<std::string> SubKeys(const std::string& key) {
+        std::vector<std::string> names;
+        (void)tp.registry().EnumSubKeys(RegRoot::CurrentUser, key, names);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    bool posix = true;
+    test::OeIdentity id;
+    TIdentitaet identity;
+};
+
+TEST_P(GeneratedChainTest, TheLatestUpdateBringsTheWholeChainIntoTheMailProgram) {
+    const std::string program = GetParam();
+    const bool liveMail = program == kWindowsLiveMail;
+    const std::string store = root + "Profil\\" + program + "\\";
+    InstallProgram(program, store);
+    if (!liveMail) {
+        // Windows Mail's store database with its local folders.
+        test::WmRecord local;
+        local.id = 0x0001;
+        local.name = "Lokale Ordner";
+        local.text = u"Speicher";
+        local.kind = "LocalStore";
+        local.localFolder = u"Lokale Ordner";
+        test::WmStoreWriter writer;
+        writer.AddRecord(writer.AddPage(), local);
+        ASSERT_TRUE(writer.WriteTo(tp.files(), store + "WindowsMail.MSMessageStore"));
+    }
+    if (tp.Posix()) tp.Posix()->system.version = OsVersion{true, 2, 6, 0, 6002, "Service Pack 2"};
+
+    // What the backups hold of the user's files; the live copies are then lost or old.
+    std::map<std::string, std::string> saved;
+    const std::vector<std::string> userFiles = [&] {
+        std::vector<std::string> all = id.favorites;
+        all.insert(all.end(), id.operaFiles.begin(), id.operaFiles.end());
+        all.insert(all.end(), id.firefoxBookmarks.begin(), id.firefoxBookmarks.end());
+        return all;
+    }();
+    for (const std::string& path : userFiles) {
+        saved[path] = tp.ReadFile(path);
+        ASSERT_TRUE(tp.WriteFile(path, "alt"));
+    }
+
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    ASSERT_EQ(model.Entries(), (std::vector<std::string>{"Umzug", "UPD_Umzug_1", "UPD_Umzug_2"}));
+    EXPECT_EQ(model.SelectedIndex(), 0);
+    EXPECT_TRUE(model.PasswordEnabled());
+    model.SelectBackup(2);  // the latest update: the list switches to its full backup
+    EXPECT_EQ(model.SelectedIndex(), 0);
+    EXPECT_TRUE(model.MainBackupFound());
+    EXPECT_TRUE(Told("2. aktualisierte Update der Identität " + id.username));
+    tp.prompter().answers = {MsgResult::Yes};
+    ASSERT_TRUE(model.TargetFolderLeft(target));
+    tp.prompter().messages.clear();
+    model.SetPassword(kPassword);
+
+    TransferOutcome outcome;
+    if (model.MailProgram() == program) {
+        outcome = model.Run();
+    } else {
+        // The Windows unit tests run on Windows XP, where Windows Mail is never found.
+        ASSERT_FALSE(posix);
+        TransferRequest request;
+        request.backupFolder = model.BackupFolder();
+        request.backups = model.Entries();
+        request.mainBackup = model.MainBackup();
+        request.mainFound = model.MainBackupFound();
+        request.chosenBackup = model.MainBackup();
+        request.password = kPassword;
+        request.mailProgram = program;
+        request.steps = model.Steps();
+        request.targetFolder = model.TargetFolder();
+        TransferRun run(tp.platform(), model.Reader(), view);
+        outcome = run.Execute(request);
+    }
+
+    std::vector<std::string> order;
+    for (const ChainArchive& a : outcome.archives) order.push_back(a.fileName + ":" + std::to_string(a.counter));
+    EXPECT_EQ(order, (std::vector<std::string>{"Umzug.bvq:0", "UPD_Umzug_1.bvq:1", "UPD_Umzug_2.bvq:2"}));
+    EXPECT_EQ(outcome.failures, std::vector<std::string>{});
+    EXPECT_EQ(outcome.end, TransferEnd::Completed);
+    EXPECT_TRUE(outcome.settingsTransferred);
+    EXPECT_EQ(LastMessage(), kTransferDoneText);
+
+    // Accounts: files in the store, the note for the IMAP and news accounts beside the mail.
+    const std::map<std::string, std::string> storeTree = Tree(store);
+    const size_t accountFiles = std::count_if(storeTree.begin(), storeTree.end(), [](const auto& e) {
+        return e.first.size() > 10 && e.first.substr(e.first.size() - 10) == ".oeaccount";
+    });
+    EXPECT_GE(accountFiles, 4u);
+    EXPECT_TRUE(outcome.specialAccountsConverted);
+    EXPECT_TRUE(FileExists(tp.files(), target + kAccountsNoteName));
+
+    // Rules, blocked senders and signatures below the program's key.
+    const std::string key = "Software\\Microsoft\\" + program;
+    EXPECT_FALSE(SubKeys(key + "\\Rules\\Mail").empty());
+    EXPECT_FALSE(SubKeys(key + "\\signatures").empty());
+    EXPECT_FALSE(
+        SubKeys(key + (liveMail ? "\\PerPassportSettings\\0" : "") + "\\Junk Mail\\Block Senders List").empty());
+
+    // The mail folders and the address book, each from the newest archive holding it.
+    std::map<std::string, std::string> expected;
+    for (const test::OeMailFile& f : id.folders)
+        if (f.exists) expected[target + ExtractFileName(f.path)] = tp.ReadFile(f.path);
+    expected[target + ExtractFileName(id.wabFile)] = tp.ReadFile(id.wabFile);
+    std::map<std::string, std::string> unpacked;
+    for (const auto& [path, content] : Tree(target))
+        if (ExtractFileExt(path) == ".dbx" || ExtractFileExt(path) == ".wab") unpacked[path] = content;
+    for (const auto& [path, content] : expected) {
+        ASSERT_EQ(unpacked.count(path), 1u) << path;
+        EXPECT_TRUE(unpacked[path] == content) << path;
+    }
+
+    if (!posix) return;
+    // The user's files are back as the backups hold them.
+    for (const auto& [path, content] : saved) EXPECT_TRUE(tp.ReadFile(path) == content) << path;
+    std::string local;
+    ASSERT_TRUE(tp.shell().SpecialFolder(Csidl::LocalAppData, local));
+    const std::string stationery = IncludeTrailingBackslash(local) + "Microsoft Shared\\Stationery\\";
+    for (const std::string& file : id.stationeryFiles) {
+        const std::string placed = stationery + file.substr(id.stationeryFolder.size());
+        EXPECT_TRUE(tp.ReadFile(placed) == tp.ReadFile(file)) << placed;
+    }
+    ASSERT_FALSE(id.dictionaries.empty());
+    for (const std::string& dictionary : id.dictionaries) {
+        if (dictionary == id.dictionaries.back()) continue;  // renamed, below
+        EXPECT_TRUE(tp.ReadFile(store + ExtractFileName(dictionary)) == tp.ReadFile(dictionary)) << dictionary;
+    }
+    EXPECT_TRUE(tp.ReadFile(store + "UserDictionary.lex") == tp.ReadFile(id.dictionaries.back()));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, GeneratedChainTest, ::testing::Values("Windows Mail", "Windows Live Mail"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).find("Live") != std::string::npos ? "WindowsLiveMail"
+                                                                                              : "WindowsMail";
+                         });
 
 }  // namespace
 }  // namespace bv
