@@ -873,6 +873,7 @@ void Usage() {
         "  close WIN                   post WM_CLOSE\n"
         "  clipcheck WIN               list captions that do not fit their controls (exit code 5)\n"
         "  command WIN CTRL            post the control's BN_CLICKED to its parent (hidden ones too)\n"
+        "  wmcommand WIN ID            post WM_COMMAND with the id, as a menu entry or accelerator\n"
         "  shortcut PATH               print a shell link's target, arguments and working folder\n"
         "  pid WIN                     print the process id of the window\n"
         "  waitexit PID [ms]           wait for a process to end, print its exit code\n"
@@ -1071,6 +1072,10 @@ void Run(const std::vector<std::string>& a) {
         HWND control = FindControl(Top(a[1]), a[2]);
         PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control) & 0xFFFF, BN_CLICKED),
                      reinterpret_cast<LPARAM>(control));
+    } else if (cmd == "wmcommand") {
+        // Reaches commands whose menu entries are hidden.
+        Need(a, 3);
+        PostMessageA(Top(a[1]), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(Number(a[2], "command id")), 0), 0);
     } else if (cmd == "shortcut") {
         Need(a, 2);
         PrintShortcut(a[1]);

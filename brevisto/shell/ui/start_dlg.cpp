@@ -10,6 +10,7 @@
 #include "brevisto/shell/ui/pref_dlg.h"
 #include "brevisto/shell/ui/system_settings_dlg.h"
 #include "brevisto/shell/ui/oe_options_dlg.h"
+#include "brevisto/transfer/ui/dbxtract_dlg.h"
 #include "brevisto/viewer/ui/show_dlg.h"
 #include "platform/win32/win32_owner.h"
 #include "resources/brevisto_ids.h"
@@ -302,6 +303,8 @@ WizardResult TStartDlg::RunWizardModally(int backupKind) {
 }
 
 void TStartDlg::RunViewerModally() { RunViewerDialog(hwnd_, p_, model_.ViewerFilePath); }
+
+void TStartDlg::RunTransferModally() { RunTransferDialog(hwnd_, p_); }
 
 void TStartDlg::RunPreferencesModally(PrefTab tab) { RunPreferencesDialog(hwnd_, p_, tab); }
 

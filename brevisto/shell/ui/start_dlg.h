@@ -36,6 +36,7 @@ public:
     void CloseMainWindow() override;
     WizardResult RunWizardModally(int backupKind) override;
     void RunViewerModally() override;
+    void RunTransferModally() override;
     void RunPreferencesModally(PrefTab tab) override;
     bool RunPrinterSetup() override;
     void RunOutlookExpressSettingsModally() override;
