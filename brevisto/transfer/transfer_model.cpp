@@ -1,5 +1,7 @@
 #include "brevisto/transfer/transfer_model.h"
 
+#include <exception>
+
 #include "brevisto/archive/zip_reader.h"
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/regfile/text_file.h"
@@ -157,7 +159,7 @@ bool TransferModel::ReadRecord(int index, std::string& comment) {
         probe.ReadDirectory();
         comment = probe.Comment();
         return true;
-    } catch (const EZipError&) {
+    } catch (const std::exception&) {
         return false;
     }
 }
@@ -174,7 +176,12 @@ void TransferModel::Choose(int index, bool mayFollowMain) {
     UpdateUnpackEnabled();
     const std::string path = PathOf(index);
     const std::string log = ChangeFileExt(path, ".log");
-    comment_ = FileExists(p_.files, log) ? TIdentityScanner(p_).ReadTaggedLine(log, "Kommentar: ") : std::string();
+    comment_.clear();
+    try {
+        if (FileExists(p_.files, log)) comment_ = TIdentityScanner(p_).ReadTaggedLine(log, "Kommentar: ");
+    } catch (const std::exception&) {
+        // A log that cannot be read has no comment to show; the record may have one.
+    }
 
     reader_->SetZipName(path);
     if (p_.files.Open(path, OpenMode::ReadShared)) {
@@ -189,14 +196,14 @@ void TransferModel::Choose(int index, bool mayFollowMain) {
     std::string record;
     try {
         reader_->ReadDirectory();
-    } catch (const EZipError&) {
+    } catch (const std::exception&) {
         ShowMsgBox(p_.prompter, kCannotInitZipText, kMessageCaption, mkError, bsOk);
         return;
     }
     try {
         passwordEnabled_ = reader_->EntryEncrypted(0);
         record = reader_->Comment();
-    } catch (const EZipError&) {
+    } catch (const std::exception&) {
         ShowMsgBox(p_.prompter, kNoBackupDataText, kMessageCaption, mkError, bsOk);
         return;
     }

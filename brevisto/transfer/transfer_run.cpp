@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <exception>
 
 #include "brevisto/backup/backup_info.h"
 #include "brevisto/regfile/text_file.h"
@@ -109,7 +110,7 @@ std::vector<ChainArchive> TransferRun::BuildArchiveList(const TransferRequest& r
             probe.SetZipName(request.backupFolder + file);
             probe.ReadDirectory();
             comment = probe.Comment();
-        } catch (const EZipError&) {
+        } catch (const std::exception&) {
             unreadable.push_back(file);
             continue;
         }
@@ -137,7 +138,7 @@ TransferRun::ArchiveState TransferRun::OpenArchive(const TransferRequest& reques
         reader_.ForgetTest(0);
         reader_.SetPassword(request.password);
         return reader_.TestEntry(0) ? ArchiveState::Ready : ArchiveState::WrongPassword;
-    } catch (const EZipError&) {
+    } catch (const std::exception&) {
         return ArchiveState::NoBackup;
     }
 }
@@ -253,8 +254,8 @@ void TransferRun::TransferSettings(const TransferRequest& request, TransferOutco
                              {tsOpera, TransferOperaData}};
             for (const auto& f : fileSteps)
                 if (request.steps[f.which]) step(f.which, f.run(p_, reader_, target) == FileStepResult::Failed);
-        } catch (const EZipError&) {
-            // The archive stopped reading part-way: the later archives still come.
+        } catch (const std::exception&) {
+            // The archive or a file of a step stopped reading part-way: the later archives still come.
             Fail(outcome, archive, "Das Backup konnte nicht vollständig gelesen werden.");
         }
     }
@@ -282,7 +283,7 @@ void TransferRun::Unpack(const TransferRequest& request, TransferOutcome& outcom
             reader_.SetDestDir(target);
             reader_.FilesList() = {"*.dbx", "*.wab"};
             written = reader_.ExtractMatching();
-        } catch (const EZipError&) {
+        } catch (const std::exception&) {
             Fail(outcome, archive, "Das Backup konnte nicht vollständig gelesen werden.");
         }
         total += written;
