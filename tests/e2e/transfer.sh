@@ -126,9 +126,20 @@ test_transfer_chain_into_windows_mail() {
   expect_contains "$(drive text "$TRANSFER" "$T_DATE")" "vom " "date label"
   if drive msgbox 500 >/dev/null 2>&1; then fail "a second message appeared after switching to the full backup"; fi
 
-  local target
-  target=$(drive text "$TRANSFER" "$T_TARGET")
-  expect_contains "$target" 'Brevisto-Daten\' "target folder"
+  expect_contains "$(drive text "$TRANSFER" "$T_TARGET")" 'Desktop\Brevisto-Daten\' "proposed target folder"
+  # Another target folder, typed and left: it is made on request.
+  local target='C:\e2e\Ziel\'
+  drive focus "$TRANSFER" "$T_TARGET"
+  drive settext "$TRANSFER" "$T_TARGET" 'C:\e2e\Ziel'
+  # Moving the focus waits until the field has been left, that is until the question is
+  # answered: in the background.
+  drive focus "$TRANSFER" "$T_PASSWORD" &
+  local focus_pid=$!
+  out=$(drive answer Ja 5000 'Der angegebene Ordner existiert nicht!') || fail "no question for the missing target folder"
+  expect_eq "$out" $'Brevisto\nDer angegebene Ordner existiert nicht!\\rSoll er angelegt werden?' "question"
+  wait "$focus_pid" || fail "the focus did not move"
+  poll 5 test -d "$(host_path "$target")" || fail "the target folder was not made"
+  expect_eq "$(drive text "$TRANSFER" "$T_TARGET")" "$target" "target folder with its backslash"
   drive settext "$TRANSFER" "$T_PASSWORD" "$TRANSFER_PASSWORD_TEXT"
   poll 5 t_enabled "$T_RUN" || fail "Entpacken is disabled"
   drive click "$TRANSFER" "$T_RUN"
@@ -183,6 +194,8 @@ test_transfer_chain_into_windows_mail() {
   ls "$unpacked"/*.wab >/dev/null 2>&1 || fail "no .wab file in $target"
   cmp -s "$unpacked/Posteingang.dbx" "$(find "$(store_dir)" -maxdepth 1 -iname 'Posteingang.dbx' -print -quit)" \
     || fail "the unpacked inbox is not the one of the last update"
+  # The identity has an IMAP and a news account: their note lies beside the mail folders.
+  [ -f "$unpacked/_Wichtig - Bitte lesen_.htm" ] || fail "no note on the converted IMAP and news accounts"
   expect_contains "$(drive text "$TRANSFER" "$T_STATUS")" " Dateien entpackt." "status line"
   screenshot transfer-done
   check_clipping "$TRANSFER"
