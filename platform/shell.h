@@ -35,6 +35,9 @@ struct ShortcutRequest {
     std::string iconPath;
     int iconIndex = 0;
     std::string linkPath;       // the .lnk file to write
+    // Only the target and the arguments are set, the rest stays as the shell makes it
+    // (the installer's shortcuts); a missing shell object is then reported by the system.
+    bool targetOnly = false;
 };
 
 class Shell {

@@ -1,6 +1,7 @@
 // Operating system facts and services: version, code pages, locale, processes.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,24 @@ struct LocaleDateFormats {
 struct ProcessEntry {
     uint32_t id = 0;
     std::string exeFile;  // as the process snapshot reports it
+};
+
+// A program to start (CreateProcessA).
+struct ProcessStart {
+    std::string application;  // empty: the first word of the command line
+    std::string commandLine;
+    std::string currentFolder;  // empty: the caller's
+    bool hidden = false;        // SW_HIDE instead of SW_SHOWNORMAL
+    // Waits at most this long until the program is ready for input; 0 does not wait.
+    uint32_t waitForInputIdleMs = 0;
+};
+
+// An exported function of a loaded library, called as BOOL WINAPI f(BYTE* flag) with the
+// same flag (0 at first) each time; the library stays loaded while the object lives.
+class LibraryFunction {
+public:
+    virtual ~LibraryFunction() = default;
+    virtual bool Call() = 0;
 };
 
 class System {
@@ -94,6 +113,22 @@ public:
     // Prints text lines on the default printer with one-inch margins under a job title.
     virtual bool PrintText(const std::vector<std::string>& /*lines*/, const std::string& /*jobTitle*/) {
         return false;
+    }
+
+    // Services the installer uses; false (or nothing) where the system has none.
+    // The process token holds the built-in Administrators group; true where the system
+    // cannot tell (no security).
+    virtual bool IsUserAdmin() { return true; }
+    // Restarts Windows (ExitWindowsEx with EWX_REBOOT, the shutdown privilege held for it).
+    virtual bool RestartWindows() { return false; }
+    virtual bool StartProcess(const ProcessStart& /*start*/) { return false; }
+    // Loads the library, calls DllRegisterServer (or DllUnregisterServer) if it exports it,
+    // ignores its result and unloads; false when it could not be loaded or lacks the function.
+    virtual bool RegisterServer(const std::string& /*library*/, bool /*unregister*/) { return false; }
+    // Null when the library cannot be loaded or does not export the function.
+    virtual std::unique_ptr<LibraryFunction> LoadLibraryFunction(const std::string& /*library*/,
+                                                                 const std::string& /*function*/) {
+        return nullptr;
     }
 };
 

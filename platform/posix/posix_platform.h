@@ -2,6 +2,7 @@
 // to folders (C: -> <root>/drive_c, Z: -> the host's "/", as in Wine), names resolve
 // without regard to case, the registry is a store file in the root.
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -178,6 +179,29 @@ public:
     bool WindowWithCaptionExists(const std::string& caption) override;
     bool CloseWindowOfClass(const std::string& windowClass, uint32_t timeoutMs) override;
     bool PostKeyToCaption(const std::string& caption, uint32_t virtualKey) override;
+    bool IsUserAdmin() override { return isAdmin; }
+    bool RestartWindows() override;
+    bool StartProcess(const ProcessStart& start) override;
+    bool RegisterServer(const std::string& library, bool unregister) override;
+    std::unique_ptr<LibraryFunction> LoadLibraryFunction(const std::string& library,
+                                                         const std::string& function) override;
+
+    // What the installer asked of the system, for tests.
+    bool isAdmin = true;
+    int restartRequests = 0;
+    bool restartSucceeds = false;
+    std::vector<ProcessStart> startedProcesses;
+    // Decides whether a start succeeds; unset, every start does.
+    std::function<bool(const ProcessStart&)> processStarter;
+    struct ServerCall {
+        std::string library;
+        bool unregister = false;
+    };
+    std::vector<ServerCall> serverCalls;
+    // Library functions by "library;function" as asked (case-insensitive); each call gets the
+    // flag byte and answers whether to be called again.
+    std::map<std::string, std::function<bool(uint8_t&)>> libraryFunctions;
+    std::vector<std::string> libraryCalls;  // "library;function", one per call
 
     // Top-level windows of other programs, for tests of the Outlook Express checks. A window
     // closes on WM_CLOSE unless `refusesClose`; a posted key closes it when `closesOnKey`

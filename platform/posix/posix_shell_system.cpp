@@ -83,6 +83,50 @@ bool PosixShell::CreateShortcut(const ShortcutRequest& request) {
 
 // ---- System ------------------------------------------------------------------------
 
+bool PosixSystem::RestartWindows() {
+    ++restartRequests;
+    return restartSucceeds;
+}
+
+bool PosixSystem::StartProcess(const ProcessStart& start) {
+    startedProcesses.push_back(start);
+    return processStarter ? processStarter(start) : true;
+}
+
+bool PosixSystem::RegisterServer(const std::string& library, bool unregister) {
+    serverCalls.push_back(ServerCall{library, unregister});
+    return true;
+}
+
+namespace {
+class PosixLibraryFunction : public LibraryFunction {
+public:
+    PosixLibraryFunction(std::function<bool(uint8_t&)> function, std::vector<std::string>& calls,
+                         std::string name)
+        : function_(std::move(function)), calls_(calls), name_(std::move(name)) {}
+    bool Call() override {
+        calls_.push_back(name_);
+        return function_(flag_);
+    }
+
+private:
+    std::function<bool(uint8_t&)> function_;
+    std::vector<std::string>& calls_;
+    std::string name_;
+    uint8_t flag_ = 0;
+};
+}  // namespace
+
+std::unique_ptr<LibraryFunction> PosixSystem::LoadLibraryFunction(const std::string& library,
+                                                                  const std::string& function) {
+    const std::string name = library + ";" + function;
+    for (const auto& entry : libraryFunctions) {
+        if (AnsiUpperCase(entry.first) == AnsiUpperCase(name))
+            return std::make_unique<PosixLibraryFunction>(entry.second, libraryCalls, name);
+    }
+    return nullptr;
+}
+
 std::string PosixSystem::AnsiToOem(const std::string& text) { return Cp1252ToCp850(text); }
 std::string PosixSystem::OemToAnsi(const std::string& text) { return Cp850ToCp1252(text); }
 

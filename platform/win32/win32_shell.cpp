@@ -7,6 +7,7 @@
 #include "platform/win32/win32_functions.h"
 #include "platform/win32/win32_owner.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_shell_link.h"
 
 namespace bv {
 namespace {
@@ -48,6 +49,17 @@ bool SaveShortcut(const ShortcutRequest& request) {
     }
     link->Release();
     return ok;
+}
+
+// The installer's way: the target alone, then the arguments written into the loaded link.
+bool SaveInstallerShortcut(const ShortcutRequest& request) {
+    win32::TShellLink link;
+    if (!link.CreateLink(request.linkPath, request.target)) return false;
+    if (request.arguments.empty()) return true;
+    link.SetPath(request.linkPath);
+    if (link.Path() != request.linkPath) return false;
+    link.Arguments = request.arguments;
+    return link.SaveLink(request.linkPath);
 }
 
 class Win32Shell : public Shell {
@@ -105,7 +117,7 @@ public:
     bool CreateShortcut(const ShortcutRequest& request) override {
         // The shell link object needs COM on this thread; a thread that has it keeps it.
         HRESULT init = CoInitialize(nullptr);
-        bool ok = SaveShortcut(request);
+        bool ok = request.targetOnly ? SaveInstallerShortcut(request) : SaveShortcut(request);
         if (SUCCEEDED(init)) CoUninitialize();
         return ok;
     }

@@ -326,6 +326,106 @@ public:
         DeleteDC(dc);
         return ok;
     }
+
+    bool IsUserAdmin() override {
+        HANDLE token = nullptr;
+        // Windows 9x has no tokens: everyone may do everything.
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+        std::vector<BYTE> buffer(size ? size : 1);
+        bool admin = true;
+        if (size && GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) {
+            SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+            PSID admins = nullptr;
+            if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
+                                         0, 0, 0, &admins)) {
+                const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+                admin = false;
+                for (DWORD i = 0; i < groups->GroupCount && !admin; ++i)
+                    admin = EqualSid(groups->Groups[i].Sid, admins) != FALSE;
+                FreeSid(admins);
+            }
+        }
+        CloseHandle(token);
+        return admin;
+    }
+
+    bool RestartWindows() override {
+        HANDLE token = nullptr;
+        TOKEN_PRIVILEGES privileges = {};
+        const bool held = OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) &&
+                          LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid);
+        if (held) {
+            privileges.PrivilegeCount = 1;
+            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+        }
+        const bool ok = ExitWindowsEx(EWX_REBOOT, 0) != FALSE;
+        if (held) {
+            privileges.Privileges[0].Attributes = 0;
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+        }
+        if (token) CloseHandle(token);
+        return ok;
+    }
+
+    bool StartProcess(const ProcessStart& start) override {
+        STARTUPINFOA info = {};
+        info.cb = sizeof info;
+        info.dwFlags = STARTF_USESHOWWINDOW;
+        info.wShowWindow = static_cast<WORD>(start.hidden ? SW_HIDE : SW_SHOWNORMAL);
+        PROCESS_INFORMATION process = {};
+        std::vector<char> line(start.commandLine.begin(), start.commandLine.end());
+        line.push_back('\0');
+        if (!CreateProcessA(start.application.empty() ? nullptr : start.application.c_str(), line.data(), nullptr,
+                            nullptr, FALSE, 0, nullptr,
+                            start.currentFolder.empty() ? nullptr : start.currentFolder.c_str(), &info, &process))
+            return false;
+        if (start.waitForInputIdleMs) WaitForInputIdle(process.hProcess, start.waitForInputIdleMs);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    }
+
+    bool RegisterServer(const std::string& library, bool unregister) override {
+        // The library's own folder is searched for what it needs.
+        HMODULE module = LoadLibraryExA(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!module) return false;
+        using Server = HRESULT(WINAPI*)();
+        auto server = reinterpret_cast<Server>(reinterpret_cast<void*>(
+            GetProcAddress(module, unregister ? "DllUnregisterServer" : "DllRegisterServer")));
+        if (server) server();
+        FreeLibrary(module);
+        return server != nullptr;
+    }
+
+    std::unique_ptr<LibraryFunction> LoadLibraryFunction(const std::string& library,
+                                                         const std::string& function) override {
+        HMODULE module = LoadLibraryExA(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!module) return nullptr;
+        auto call = reinterpret_cast<LoadedFunction::Pointer>(
+            reinterpret_cast<void*>(GetProcAddress(module, function.c_str())));
+        if (!call) {
+            FreeLibrary(module);
+            return nullptr;
+        }
+        return std::make_unique<LoadedFunction>(module, call);
+    }
+
+private:
+    class LoadedFunction : public LibraryFunction {
+    public:
+        using Pointer = BOOL(WINAPI*)(BYTE*);
+        LoadedFunction(HMODULE module, Pointer call) : module_(module), call_(call) {}
+        ~LoadedFunction() override { FreeLibrary(module_); }
+        bool Call() override { return call_(&flag_) != FALSE; }
+
+    private:
+        HMODULE module_;
+        Pointer call_;
+        BYTE flag_ = 0;
+    };
 };
 
 }  // namespace
