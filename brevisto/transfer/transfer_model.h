@@ -65,7 +65,10 @@ public:
     bool TargetFolderLeft(const std::string& text);
     bool BrowseTargetFolder();
     void SetPassword(const std::string& text) { password_ = text; }
-    void SetUnpackTicked(bool ticked) { unpack_ = ticked; }
+    void SetUnpackTicked(bool ticked) {
+        unpack_ = ticked;
+        UpdateUnpackEnabled();
+    }
     void SetStep(TransferStep step, bool ticked) { steps_[step] = ticked; }
     // "&Entpacken".
     TransferOutcome Run();
