@@ -181,6 +181,8 @@ public:
         r_.SetDoAll(doAll_);
         r_.SetOverwriteMode(overwrite_);
         r_.FilesList().clear();
+        // A run cut short by an error leaves its marks; the next step starts without them.
+        for (int i = 0; i < r_.EntryCount(); ++i) r_.SetEntrySelected(i, false);
         if (r_.ZipName() != zipName_) {
             r_.SetZipName(zipName_);
             r_.ReadDirectory();

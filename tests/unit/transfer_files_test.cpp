@@ -584,6 +584,31 @@ TEST_F(FileTransferTest, CraftedFavouritesAndFirefoxFilesStayInTheirFolders) {
     EXPECT_FALSE(FileExists(tp.files(), target.tempFolder + "iefav.zip"));
 }
 
+// A cancel during the favourites stops the run; the run's reader is back on its archive
+// with its own settings, so the run can go on to its end.
+TEST_F(FileTransferTest, ACancelPassesToTheRunWithTheReaderAsTheRunHadIt) {
+    if (!tp.Posix()) GTEST_SKIP() << "the step writes into the user's real folders on Windows";
+    UseFolders(neu);
+    const std::string inner = BuildRawZip({{"a.url", "a"}, {"b.url", "b"}, {"c.url", "c"}});
+    const std::string zip = RawArchive({{"iefav.zip", inner}, {"gut.dic", "x"}});
+    TZipReader reader(tp.platform());
+    reader.SetZipName(zip);
+    reader.SetOverwriteMode(TOverwriteMode::Always);
+    reader.SetDestDir(root + "Entpackt");
+    reader.ReadDirectory();
+    reader.OnStartUnZip = [](TZipReader& sender, int, std::string& name, bool&) {
+        if (ExtractFileName(name) == "b.url") sender.AbortOperation();
+    };
+    EXPECT_THROW(TransferIEFavorites(tp.platform(), reader, target), EZipAborted);
+    EXPECT_EQ(reader.ZipName(), zip);
+    EXPECT_EQ(reader.DestDir(), root + "Entpackt");
+    EXPECT_FALSE(reader.RecreateDirs());
+    EXPECT_FALSE(reader.DoAll());
+    ASSERT_EQ(reader.EntryCount(), 2);
+    EXPECT_EQ(reader.EntryName(1), "gut.dic");
+    EXPECT_FALSE(FileExists(tp.files(), FavoritesFolder() + "c.url"));
+}
+
 // ---- copies that are not this step's own ---------------------------------------------------
 
 TEST_F(FileTransferTest, AStationeryListOfAnEarlierRunIsNeverRead) {
@@ -722,9 +747,12 @@ TEST_P(FileTransferFaultTest, AUsersFileIsOldOrWholeAndOnlyADoneStepLeftNoneOld)
     int cases = 0, notDone = 0;
     for (FileOp op : test::AllFileOps()) {
         const int seen = counting.Seen(op);
-        // Every operation of the kind, or an even spread of 40 of them where there are more.
+        // Every operation of the kind, or an even spread of them where there are many (the
+        // reads of the archive), the last one always.
+        constexpr int kPoints = 24;
         std::set<int> points;
-        for (int k = 0; k < std::min(seen, 40); ++k) points.insert(1 + static_cast<int>(int64_t{k} * seen / std::min(seen, 40)));
+        for (int k = 0; k < std::min(seen, kPoints); ++k)
+            points.insert(1 + static_cast<int>(int64_t{k} * seen / std::min(seen, kPoints)));
         if (seen > 0) points.insert(seen);
         for (int at : points) {
             for (FaultMode mode : {FaultMode::Once, FaultMode::Lasting}) {
