@@ -111,8 +111,7 @@ CopyPlan PlanCopy(const FileEntry& entry, const std::string& setupFolder, const 
         plan.destination = install + relative;
         plan.folderToCreate = ExtractFilePath(plan.destination);
         // The first folder below the install folder, so that nested folders go with it.
-        if (entry.option == FileOption::RelativePath)
-            plan.removablePath = install + relative.substr(0, relative.find('\\')) + "\\";
+        plan.removablePath = install + relative.substr(0, relative.find('\\')) + "\\";
         if (relative.find('\\') == std::string::npos) plan.folderToCreate.clear(), plan.removablePath.clear();
     } else {
         plan.destination = install + entry.file;
@@ -365,10 +364,19 @@ void InstallRun::WriteRegistry() {
         const size_t equals = rest.find('=');
         const std::string name = equals == std::string::npos ? std::string() : rest.substr(0, equals);
         const std::string value = equals == std::string::npos ? rest : rest.substr(equals + 1);
-        const std::string key = ScriptRootName(root) + "\\" + path;
-        // In a shared key only the value written is ours.
-        if (!IsSharedRegistryKey(root, path)) createdKeys_.push_back(key);
-        else if (!name.empty()) createdKeys_.push_back(key + "," + name);
+        // The uninstaller removes the first key this entry creates, so that its parents do not
+        // stay behind; in a shared key only the value written is ours.
+        std::string removable = path;
+        for (size_t end = 0; end != std::string::npos;) {
+            end = path.find('\\', end + 1);
+            const std::string prefix = path.substr(0, end);
+            if (!IsSharedRegistryKey(root, prefix) && p_.registry.KeyExists(root, prefix) != 0) {
+                removable = prefix;
+                break;
+            }
+        }
+        if (!IsSharedRegistryKey(root, removable)) createdKeys_.push_back(ScriptRootName(root) + "\\" + removable);
+        else if (!name.empty()) createdKeys_.push_back(ScriptRootName(root) + "\\" + path + "," + name);
         SetString(root, path, name, value);
     }
 }
