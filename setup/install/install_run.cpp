@@ -269,7 +269,7 @@ void InstallRun::CopyFiles() {
             start.commandLine = "\"" + plan.destination + "\"";
             start.currentFolder = ExtractFilePath(plan.destination);
             start.hidden = true;
-            if (!p_.system.StartProcess(start)) warnings_.push_back("Programmstart " + plan.destination);
+            (void)p_.system.StartProcess(start);
         } else if (entry.option == FileOption::Register) {
             RegisterLibrary(p_.system, plan.destination);
             registeredLibraries_.push_back(plan.destination);
