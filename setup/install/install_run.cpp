@@ -303,6 +303,7 @@ void InstallRun::CreateShortcuts() {
     view_.SetStatus("Erstelle Programmsymbole...");
     p_.pump.ProcessMessages();
     groupReady_ = !Trim(choices_.programFolder).empty() && CreatePath(p_.files, programFolder_);
+    if (!groupReady_ && !script_.programGroupLinks.empty()) warnings_.push_back("Programmordner " + programFolder_);
     const int count = static_cast<int>(script_.programGroupLinks.size());
     for (int k = 0; k < count; ++k) {
         const std::string& entry = script_.programGroupLinks[static_cast<size_t>(k)];

@@ -42,6 +42,53 @@ std::vector<std::string> Values(TTheIniFile& ini, const std::string& section) {
     return values;
 }
 
+std::string TrimText(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+    return text.substr(b, e - b);
+}
+
+// The file's sections with their keys that carry a value, as the raw text has them.
+std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> RawSections(
+    const std::string& text) {
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = TrimText(text.substr(from, end - from));
+        from = end + 1;
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            sections.push_back({line.substr(1, line.size() - 2), {}});
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (sections.empty() || line.empty() || line[0] == ';' || equals == std::string::npos) continue;
+        const std::string key = TrimText(line.substr(0, equals));
+        const std::string value = TrimText(line.substr(equals + 1));
+        auto& entries = sections.back().second;
+        bool seen = false;
+        for (const auto& e : entries) seen = seen || SameText(e.first, key);
+        if (!seen && !key.empty() && !value.empty()) entries.push_back({key, value});
+    }
+    return sections;
+}
+
+size_t RawCount(const std::string& text, const std::string& section) {
+    for (const auto& s : RawSections(text))
+        if (SameText(s.first, section)) return s.second.size();
+    return 0;
+}
+
+bool RawHas(const std::string& text, const std::string& section, const std::string& key) {
+    for (const auto& s : RawSections(text))
+        if (SameText(s.first, section))
+            for (const auto& e : s.second)
+                if (SameText(e.first, key)) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string FormatUninstallInfo(const UninstallInfo& info) {
@@ -98,6 +145,8 @@ bool ReadUninstallInfo(Platform& p, const std::string& path, UninstallData& data
     data = UninstallData();
     const uint32_t attrs = p.files.GetAttributes(path);
     if (attrs == FileAttr::Invalid || (attrs & FileAttr::Directory)) return false;
+    std::string raw;
+    if (!ReadWholeFile(p.files, path, raw)) return false;
     TTheIniFile ini(p);
     ini.SetIniLocation(loUser);
     ini.SetIniFileName(path);
@@ -115,7 +164,17 @@ bool ReadUninstallInfo(Platform& p, const std::string& path, UninstallData& data
     data.uninstallExe = Entry(ini, "UninstallExe");
     data.uninstallLib = Entry(ini, "UninstallLib");
     ini.SetOpen(false);
-    return true;
+    const std::pair<const std::string*, const char*> scalars[] = {
+        {&data.instPath, "InstPath"}, {&data.applicationName, "ApplicationName"}, {&data.startMenuFolder, "StartMenuFolder"}};
+    const std::pair<const std::vector<std::string>*, const char*> lists[] = {
+        {&data.files, "UnInstallFiles"}, {&data.links, "UnInstallLinks"}, {&data.paths, "UnInstallPaths"},
+        {&data.registry, "UnInstallRegistrySettings"}, {&data.libraries, "UninstallLibs"}};
+    data.complete = true;
+    for (const auto& s : scalars) data.complete = data.complete && (!s.first->empty() || !RawHas(raw, "InstallInfo", s.second));
+    for (const auto& l : lists) data.complete = data.complete && l.first->size() == RawCount(raw, l.second);
+    data.complete = data.complete && (!data.uninstallExe.empty() || !RawHas(raw, "UnInstallAutoRun", "UninstallExe")) &&
+                    (!data.uninstallLib.empty() || !RawHas(raw, "UnInstallAutoRun", "UninstallLib"));
+    return data.complete;
 }
 
 std::string ChooseUninstallInfoPath(Files& files, const std::string& windowsFolder, const std::string& name) {

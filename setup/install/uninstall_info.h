@@ -49,6 +49,8 @@ struct UninstallData {
     std::vector<std::string> libraries;
     std::string uninstallExe;
     std::string uninstallLib;
+    // Everything the file holds was read (a read error part-way would drop entries unseen).
+    bool complete = false;
 };
 
 // A missing or unreadable file leaves everything empty (false).

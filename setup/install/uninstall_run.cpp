@@ -69,10 +69,9 @@ UninstallResult UninstallRun::Run() {
         view_.EnableButtons(true);
         return result_;
     }
-    // An information file that is there but says nothing could not be read: removing only
+    // An information file that is there but could not be read in full: removing only
     // this program and the file would leave the product without a way to remove it.
-    if (data_.instPath.empty() && data_.applicationName.empty() && !infoPath_.empty() &&
-        FileExists(p_.files, infoPath_)) {
+    if (!data_.complete && !infoPath_.empty() && FileExists(p_.files, infoPath_)) {
         ShowMsgBox(p_.prompter,
                    Fill("Die Deinstallationsinformation %s konnte nicht gelesen werden. Es wurde nichts entfernt.",
                         infoPath_),
