@@ -682,19 +682,31 @@ std::string TZipReader::Comment() {
     return comment_;
 }
 
+std::string TZipReader::ReadComment() {
+    if (commentChanged_) return comment_;
+    ReadDirectory();
+    LoadComment();
+    if (!commentLoaded_) throw EZipInvalid();
+    return comment_;
+}
+
 void TZipReader::LoadComment() {
     if (commentLoaded_ || commentChanged_ || !loaded_) return;
     comment_.clear();
+    // A comment that could not be read is tried again next time, never taken as none.
+    bool read = true;
     if (commentLength_ > 0) {
         try {
             FileStream& in = OpenArchive();
             std::string text(commentLength_, '\0');
-            if (ReadAt(in, commentOffset_, &text[0], text.size())) comment_ = text;
+            read = ReadAt(in, commentOffset_, &text[0], text.size());
+            if (read) comment_ = text;
         } catch (const EZipError&) {
+            read = false;
         }
         CloseUnlessKept();
     }
-    commentLoaded_ = true;
+    commentLoaded_ = read;
 }
 
 void TZipReader::SetComment(const std::string& text) {

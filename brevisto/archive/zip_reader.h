@@ -95,6 +95,9 @@ public:
     // The archive comment; reading it loads the directory when none is loaded.
     bool HasComment();
     std::string Comment();
+    // The same, for callers that must tell a comment that could not be read from none:
+    // raises EZipInvalid when the archive or its comment cannot be read.
+    std::string ReadComment();
     // Up to 65535 bytes; a text that differs marks the comment as changed.
     void SetComment(const std::string& text);
     bool CommentChanged() const { return commentChanged_; }

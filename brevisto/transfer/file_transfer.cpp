@@ -1,5 +1,6 @@
 #include "brevisto/transfer/file_transfer.h"
 
+#include <algorithm>
 #include <exception>
 #include <initializer_list>
 #include <map>
@@ -241,17 +242,41 @@ struct CurrentProfile {
     std::string folder;  // with trailing backslash
 };
 
-// The profiles of this machine's "profiles.ini" with their folders.
+// The profiles of this machine's "profiles.ini" with their folders: "[Profile0]",
+// "[Profile1]", ... up to the first that is missing or empty. The file is read whole, so a
+// file that cannot be read raises EFileReadError instead of looking like one without the
+// later profiles.
 std::vector<CurrentProfile> CurrentProfiles(Platform& p, const std::string& firefoxFolder) {
-    std::vector<CurrentProfile> profiles;
-    for (const std::string& line : FirefoxProfiles(p, firefoxFolder + "profiles.ini", kProfileMark)) {
-        const std::vector<std::string> parts = SplitString(kProfileMark, line);
-        if (parts.size() < 3 || parts[0] == IniErrorText || parts[1] == IniErrorText || parts[1].empty())
+    std::map<std::string, std::map<std::string, std::string>> sections;  // upper-case names
+    std::map<std::string, std::string>* section = nullptr;
+    for (const std::string& raw : ReadTextLines(p.files, p.system, firefoxFolder + "profiles.ini")) {
+        const std::string line = TrimBlanks(raw);
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            section = &sections[AnsiUpperCase(TrimBlanks(line.substr(1, line.size() - 2)))];
             continue;
-        const std::string path = ExpandPath(p.shell, parts[1], true);
+        }
+        const size_t equals = line.find('=');
+        if (!section || equals == std::string::npos || line[0] == ';') continue;
+        const std::string key = AnsiUpperCase(TrimBlanks(line.substr(0, equals)));
+        if (!section->count(key)) (*section)[key] = TrimBlanks(line.substr(equals + 1));
+    }
+    std::vector<CurrentProfile> profiles;
+    for (int n = 0;; ++n) {
+        const auto found = sections.find("PROFILE" + std::to_string(n));
+        if (found == sections.end() || found->second.empty()) break;
+        const std::map<std::string, std::string>& values = found->second;
+        const auto value = [&values](const char* key) {
+            const auto v = values.find(key);
+            return v == values.end() ? std::string() : v->second;
+        };
+        const std::string name = value("NAME");
+        std::string stored = value("PATH");
+        std::replace(stored.begin(), stored.end(), '/', '\\');
+        if (name.empty() || stored.empty()) continue;
+        const std::string path = IncludeTrailingBackslash(ExpandPath(p.shell, stored, false));
         // Firefox keeps a profile outside its own folder under its full path.
-        const bool absolute = parts[2] == "0" && IsAbsolutePath(path);
-        profiles.push_back(CurrentProfile{parts[0], absolute ? path : firefoxFolder + path});
+        const bool absolute = value("ISRELATIVE") == "0" && IsAbsolutePath(path);
+        profiles.push_back(CurrentProfile{name, absolute ? path : firefoxFolder + path});
     }
     return profiles;
 }
@@ -272,7 +297,14 @@ FileStepResult FirefoxIntoProfiles(Platform& p, StepReader& step, const std::str
     } catch (const EZipError&) {
         saved.clear();  // no profile names: reported below like an archive without any
     }
-    const std::vector<CurrentProfile> current = CurrentProfiles(p, firefoxFolder);
+    std::vector<CurrentProfile> current;
+    try {
+        current = CurrentProfiles(p, firefoxFolder);
+    } catch (const std::exception&) {
+        // Without the whole list no profile can be told apart from a missing one.
+        ShowError(p, Fill(kNotTransferred, kFirefoxData));
+        return FileStepResult::Failed;
+    }
     int placed = 0;
     for (const std::string& profile : saved) {
         const std::vector<std::string> parts = SplitString(kProfileMark, profile);

@@ -154,10 +154,10 @@ void TransferModel::FillList() {
 bool TransferModel::ReadRecord(int index, std::string& comment) {
     try {
         TZipReader probe(p_);
-        probe.SetIncompleteZipMode(TIncompleteZipMode::izAssumeBad);
+        // No rebuilt directory here: it would lack the record that is asked for.
         probe.SetZipName(PathOf(index));
         probe.ReadDirectory();
-        comment = probe.Comment();
+        comment = probe.ReadComment();
         return true;
     } catch (const std::exception&) {
         return false;
@@ -202,7 +202,7 @@ void TransferModel::Choose(int index, bool mayFollowMain) {
     }
     try {
         passwordEnabled_ = reader_->EntryEncrypted(0);
-        record = reader_->Comment();
+        record = reader_->ReadComment();
     } catch (const std::exception&) {
         ShowMsgBox(p_.prompter, kNoBackupDataText, kMessageCaption, mkError, bsOk);
         return;
@@ -299,6 +299,8 @@ bool TransferModel::BrowseTargetFolder() {
 }
 
 TransferOutcome TransferModel::Run() {
+    // The window offers the run only then; a backup that did not read has no chain to run.
+    if (!unpackEnabled_) return TransferOutcome{};
     TransferRequest request;
     request.backupFolder = backupFolder_;
     request.backups = entries_;

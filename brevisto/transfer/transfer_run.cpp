@@ -106,10 +106,11 @@ std::vector<ChainArchive> TransferRun::BuildArchiveList(const TransferRequest& r
         std::string comment;
         try {
             TZipReader probe(p_);
-            probe.SetIncompleteZipMode(TIncompleteZipMode::izAssumeBad);
+            // No rebuilt directory here: it would lack the record, and the archive would
+            // drop out of its chain without a word.
             probe.SetZipName(request.backupFolder + file);
             probe.ReadDirectory();
-            comment = probe.Comment();
+            comment = probe.ReadComment();
         } catch (const std::exception&) {
             unreadable.push_back(file);
             continue;
@@ -204,6 +205,13 @@ TransferOutcome TransferRun::Execute(const TransferRequest& request) {
 
     // The reader is left on the chain's first archive, as the dialog showed it.
     PrepareReader(request.backupFolder + outcome.archives.front().fileName, request);
+    // The note comes before the last message, so that the last message also covers it.
+    if (outcome.specialAccountsConverted) {
+        const TransferTarget target{request.mailProgram, tempFolder_, request.targetFolder};
+        if (!WriteConvertedAccountsNote(p_, target, request.targetFolder))  // tells the user itself
+            outcome.failures.push_back(std::string("Der Hinweis \"") + kAccountsNoteName +
+                                       "\" konnte nicht geschrieben werden.");
+    }
     outcome.end = outcome.failures.empty() ? TransferEnd::Completed : TransferEnd::Failed;
     if (outcome.failures.empty()) {
         ShowMsgBox(p_.prompter, kTransferDoneText, kMessageCaption, mkInformation, bsOk);
@@ -211,10 +219,6 @@ TransferOutcome TransferRun::Execute(const TransferRequest& request) {
         std::string text = kTransferFailedText;
         for (const std::string& line : outcome.failures) text += "- " + line + "\r";
         ShowMsgBox(p_.prompter, text, kMessageCaption, mkError, bsOk);
-    }
-    if (outcome.specialAccountsConverted) {
-        TransferTarget target{request.mailProgram, tempFolder_, request.targetFolder};
-        (void)WriteConvertedAccountsNote(p_, target, request.targetFolder);  // tells the user itself
     }
     return outcome;
 }

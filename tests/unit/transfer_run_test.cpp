@@ -20,6 +20,7 @@
 #include "brevisto/viewer/viewer_model.h"
 #include "platform/path.h"
 #include "platform/posix/posix_platform.h"
+#include "tests/support/faulty_files.h"
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/test_platform.h"
@@ -483,7 +484,7 @@ TEST_F(TransferChainTest, CraftedPathsAndAChainThatNamesItselfStayInsideTheTarge
 // backed up as a password-protected full backup and two update backups, each after one mail
 // folder changed. Everything that lives in the user's own folders (stationery, dictionaries,
 // favourites, Firefox, Opera) is generated on POSIX only, where those folders are the test's.
-class GeneratedChainTest : public TransferTest, public ::testing::WithParamInterface<const char*> {
+class GeneratedChain : public TransferTest {
 protected:
     static constexpr const char* kPassword = "Umzug2026!";
 
@@ -492,7 +493,7 @@ protected:
         posix = tp.Posix() != nullptr;
         test::OeIdentityOptions options;
         options.seed = 71;
-        options.mailBytes = 256u << 10;
+        options.mailBytes = 96u << 10;
         options.storeFolder = root + "OE\\Store";
         if (!posix) {
             options.with.stationery = options.with.dictionaries = options.with.favorites = options.with.firefox =
@@ -543,6 +544,9 @@ protected:
     test::OeIdentity id;
     TIdentitaet identity;
 };
+
+class GeneratedChainTest : public GeneratedChain, public ::testing::WithParamInterface<const char*> {};
+using GeneratedChainFaultTest = GeneratedChain;
 
 TEST_P(GeneratedChainTest, TheLatestUpdateBringsTheWholeChainIntoTheMailProgram) {
     const std::string program = GetParam();
@@ -663,6 +667,96 @@ TEST_P(GeneratedChainTest, TheLatestUpdateBringsTheWholeChainIntoTheMailProgram)
         EXPECT_TRUE(tp.ReadFile(store + ExtractFileName(dictionary)) == tp.ReadFile(dictionary)) << dictionary;
     }
     EXPECT_TRUE(tp.ReadFile(store + "UserDictionary.lex") == tp.ReadFile(id.dictionaries.back()));
+}
+
+// A fault at any file operation of a run: the user's own files are either as they were or as
+// the backup holds them, never cut short or gone, and the run's last message is the truth.
+TEST_F(GeneratedChainFaultTest, AFaultAnywhereLeavesTheUsersFilesWholeAndTheEndTellsTheTruth) {
+    PosixPlatform* posix = tp.Posix();
+    if (!posix) GTEST_SKIP() << "the user's folders are the system's";
+    posix->system.version = OsVersion{true, 2, 6, 0, 6002, "Service Pack 2"};
+    std::vector<std::string> userFiles = id.favorites;
+    userFiles.insert(userFiles.end(), id.operaFiles.begin(), id.operaFiles.end());
+    userFiles.insert(userFiles.end(), id.firefoxBookmarks.begin(), id.firefoxBookmarks.end());
+    std::map<std::string, std::string> saved;
+    for (const std::string& path : userFiles) saved[path] = tp.ReadFile(path);
+
+    int round = 0;
+    // One run in a world of its own: the store, the stationery's local folder and the target
+    // are new, the user's files old; the program's keys are gone.
+    const auto run = [&](test::FaultyFiles& faulty, std::map<std::string, std::string>& placed) {
+        Platform platform{tp.registry(), faulty, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+        const std::string base = root + "Runde" + std::to_string(++round) + "\\";
+        tp.registry().DeleteKeyTree(RegRoot::CurrentUser, std::string("Software\\Microsoft\\") + kWindowsLiveMail);
+        InstallProgram(kWindowsLiveMail, base + "Store\\");
+        posix->shell.folders[Csidl::LocalAppData] = base + "Lokal";
+        for (const std::string& path : userFiles) EXPECT_TRUE(tp.WriteFile(path, "alt"));
+        tp.prompter().messages.clear();
+        view.statuses.clear();
+        TransferModel model(platform, view);
+        model.Open();
+        model.SetPassword(kPassword);
+        tp.prompter().answers = {MsgResult::Yes};
+        // A folder that cannot be made is told about here; the run tries again.
+        (void)model.TargetFolderLeft(base + "Ziel");
+        const TransferOutcome outcome = model.Run();
+        placed.clear();
+        for (const std::string& path : userFiles) placed[path] = tp.ReadFile(path);
+        // Account files get new names in every run: they count by their folder. The round's
+        // folder is named in the note.
+        for (const std::string& folder : {base + "Store\\", base + "Lokal\\", base + "Ziel\\"}) {
+            for (const auto& [path, content] : Tree(folder)) {
+                const std::string relative = path.substr(base.size());
+                if (ExtractFileExt(path) == ".oeaccount")
+                    placed["Konten in " + ExtractFilePath(relative)] += "#";
+                else
+                    placed[relative] = ReplaceText(content, base, "<Runde>\\");
+            }
+        }
+        return outcome;
+    };
+
+    std::map<std::string, std::string> clean;
+    test::FaultyFiles counting(tp.files());
+    const TransferOutcome good = run(counting, clean);
+    ASSERT_EQ(good.end, TransferEnd::Completed) << ::testing::PrintToString(good.failures);
+    for (const auto& [path, content] : saved) ASSERT_TRUE(clean[path] == content) << path;
+    std::array<int, test::kFileOpCount> counts{};
+    for (test::FileOp op : test::AllFileOps()) counts[static_cast<size_t>(op)] = counting.Seen(op);
+
+    int failedRuns = 0;
+    for (test::FileOp op : test::AllFileOps()) {
+        const int seen = counts[static_cast<size_t>(op)];
+        // A spread over the operations of the kind, the first and the last included: one-off
+        // faults at eight points, lasting ones at four.
+        for (int point = 0; point < 8 && point < seen; ++point) {
+            const int at = seen <= 8 ? point + 1 : 1 + point * (seen - 1) / 7;
+            for (test::FaultMode mode : {test::FaultMode::Once, test::FaultMode::Lasting}) {
+                if (mode == test::FaultMode::Lasting && point % 2 == 1 && at != seen) continue;
+                SCOPED_TRACE(std::string(test::FileOpName(op)) + " #" + std::to_string(at) + " " +
+                             test::FaultModeName(mode));
+                test::FaultyFiles faulty(tp.files());
+                faulty.FailAt(op, at, mode);
+                std::map<std::string, std::string> placed;
+                const TransferOutcome outcome = run(faulty, placed);
+                for (const std::string& path : userFiles)
+                    EXPECT_TRUE(placed[path] == "alt" || placed[path] == saved[path]) << path;
+                if (outcome.end == TransferEnd::Completed) {
+                    EXPECT_EQ(LastMessage(), kTransferDoneText);
+                    for (const auto& [path, content] : clean)
+                        EXPECT_TRUE(placed.count(path) && placed[path] == content)
+                            << path << " missing or different after a run that reported success: "
+                            << (placed.count(path) ? placed[path].substr(0, 200) : std::string("(missing)")) << " | "
+                            << content.substr(0, 200);
+                } else {
+                    ++failedRuns;
+                    EXPECT_NE(LastMessage(), kTransferDoneText);
+                }
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
+    }
+    EXPECT_GT(failedRuns, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, GeneratedChainTest, ::testing::Values("Windows Mail", "Windows Live Mail"),

@@ -190,6 +190,27 @@ TEST_F(ZipRobustnessTest, ACommentHoldingTheEndSignatureDoesNotConfuse) {
     EXPECT_EQ(r.Comment(), comment);
 }
 
+// A comment whose reading fails is not taken as no comment: ReadComment says so, and the
+// next reading finds the comment (a chain of backups is built from these records).
+TEST_F(ZipRobustnessTest, ACommentThatCouldNotBeReadIsReadAgain) {
+    ASSERT_TRUE(tp.WriteFile(zipPath, BuildRawZip({{"a.txt", "x"}}, "[BackupInfo]")));
+    FaultyFiles faulty(tp.files());
+    Platform p{tp.registry(), faulty, tp.shell(), tp.system(), tp.prompter(), tp.pump()};
+    TZipReader r(p);
+    r.SetZipName(zipPath);
+    r.ReadDirectory();
+    const int opens = faulty.Seen(test::FileOp::Open);
+    faulty.FailAt(test::FileOp::Open, opens + 1, test::FaultMode::Once);
+    EXPECT_THROW(r.ReadComment(), EZipInvalid);
+    EXPECT_EQ(r.ReadComment(), "[BackupInfo]");
+    EXPECT_EQ(r.Comment(), "[BackupInfo]");
+    faulty.FailAt(test::FileOp::Open, faulty.Seen(test::FileOp::Open) + 1, test::FaultMode::Lasting);
+    TZipReader fresh(p);
+    fresh.SetZipName(zipPath);
+    EXPECT_EQ(fresh.Comment(), "");  // the quiet reading: no comment to be had
+    EXPECT_THROW(fresh.ReadComment(), EZipInvalid);
+}
+
 TEST_F(ZipRobustnessTest, RandomDamageNeverCrashesOrOverflows) {
     // Mutations of a real archive: every operation either works or fails with its error.
     const std::string a = tp.TempDir() + "a.txt", b = tp.TempDir() + "b.bin";
