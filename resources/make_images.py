@@ -78,6 +78,28 @@ def app_icon(size):
     return pixel
 
 
+def setup_icon(size):
+    """The program's box with a green arrow pointing down into it: the installer."""
+    box = app_icon(size)
+
+    def pixel(x, y):
+        u = (x + 0.5) / size
+        v = (y + 0.5) / size
+        # the arrow: a shaft and a head, centred a little right of the middle
+        cu = 0.66
+        line = 1.3 / size
+        shaft = abs(u - cu) <= 0.09 and 0.02 <= v <= 0.40
+        head = 0.36 <= v <= 0.66 and abs(u - cu) <= 0.26 * (0.66 - v) / 0.30
+        if shaft or head:
+            rim_shaft = shaft and not head and (abs(u - cu) > 0.09 - line or v < 0.02 + line)
+            rim_head = head and abs(u - cu) > 0.26 * (0.66 - v) / 0.30 - line * 1.4
+            if rim_shaft or rim_head:
+                return (20, 100, 30, 255)
+            return (60, 180, 70, 255)
+        return box(x, y)
+    return pixel
+
+
 def status_strip():
     """Ten 16x16 images, magenta is transparent: 0 failed, 1 saved, 2 unchanged, 9 running."""
     def cell(index, x, y):
@@ -171,7 +193,9 @@ def write(name, data):
 
 
 if __name__ == "__main__":
-    write("brevisto.ico", ico([(32, app_icon(32)), (16, app_icon(16))]))
+    # 48 pixels for the large icon views of Windows XP, 32 and 16 for the others.
+    write("brevisto.ico", ico([(48, app_icon(48)), (32, app_icon(32)), (16, app_icon(16))]))
+    write("setup.ico", ico([(48, setup_icon(48)), (32, setup_icon(32)), (16, setup_icon(16))]))
     write("status.bmp", status_strip())
     write("side.bmp", side_panel(200, 362))
     write("side_update.bmp", side_panel(200, 362, update=True))
