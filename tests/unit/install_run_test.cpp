@@ -10,7 +10,9 @@
 #include "setup/install/setup_text.h"
 #include "setup/install/system_routines.h"
 #include "setup/install/uninstall_info.h"
+#include "tests/support/faulty_files.h"
 #include "tests/support/recording_setup_views.h"
+#include "tests/support/test_platform.h"
 #include "tests/unit/install_test_support.h"
 
 namespace bv {
@@ -94,6 +96,35 @@ TEST(InstallNames, UninstallerAndInformationFileAreNumbered) {
     tp.WriteFile(win + "\\Brevisto31_Uninstall.in", "x");
     EXPECT_EQ(ChooseUninstallInfoPath(tp.files(), win, "Brevisto3"), win + "\\Brevisto30_Uninstall.in");
     EXPECT_EQ(ChooseUninstallerPath(tp.files(), win, ""), "");
+}
+
+// Every level below the drive or the share is made, the drive or share itself never.
+TEST(InstallCreatePath, MakesEveryLevelOfDriveAndUncPaths) {
+    struct LevelRecorder : test::FaultyFiles {
+        using test::FaultyFiles::FaultyFiles;
+        Strings made;
+        bool CreateDirectory(const std::string& path, long* /*error*/) override {
+            made.push_back(path);
+            return true;
+        }
+    };
+    const struct {
+        const char* path;
+        Strings levels;
+    } cases[] = {
+        {"C:\\Programme\\Brevisto\\", {"C:\\Programme", "C:\\Programme\\Brevisto"}},
+        {"C:\\A", {"C:\\A"}},
+        {"\\\\server\\freigabe\\Daten\\Brevisto", {"\\\\server\\freigabe\\Daten", "\\\\server\\freigabe\\Daten\\Brevisto"}},
+        {"\\\\server\\freigabe", {}},
+        {"", {}},
+    };
+    test::TestPlatform tp;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        LevelRecorder files(tp.files());
+        (void)CreatePath(files, c.path);  // judged by the levels asked for
+        EXPECT_EQ(files.made, c.levels);
+    }
 }
 
 TEST(InstallWininit, RenameLineGoesIntoTheSection) {
