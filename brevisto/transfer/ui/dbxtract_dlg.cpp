@@ -47,6 +47,8 @@ private:
     bool busy_ = false;
     // Set when the dialog ends: the fields losing the focus then must not check anything.
     bool closing_ = false;
+    // "Schließen" during the run: taken, and done when the run has ended.
+    bool closeAfterRun_ = false;
 };
 
 void TDBXtractDlg::OnInit() {
@@ -170,6 +172,10 @@ void TDBXtractDlg::Command(int id, int code) {
                 SetProgress(0);
                 model_.SetPassword(ItemText(hwnd_, IDC_TRANSFER_PASSWORD));
                 Busy([this] { (void)model_.Run(); });  // the run tells its outcome itself
+                if (closeAfterRun_) {
+                    closing_ = true;
+                    EndDialog(hwnd_, IDCANCEL);
+                }
             }
             return;
         case IDC_HELP_BUTTON:
@@ -178,7 +184,10 @@ void TDBXtractDlg::Command(int id, int code) {
         case IDOK:
         case IDCANCEL:
             // The run's pump lets the close button through; the dialog ends after the run.
-            if (busy_) return;
+            if (busy_) {
+                closeAfterRun_ = true;
+                return;
+            }
             closing_ = true;
             EndDialog(hwnd_, IDCANCEL);
             return;
