@@ -27,8 +27,12 @@ cp "$BUILD_DIR/SETUP.EXE" "$BUILD_DIR/brevisto.exe" "$DIST/"
 [ -f "$BUILD_DIR/hilfe.chm" ] && cp "$BUILD_DIR/hilfe.chm" "$DIST/"
 # The script installs the sounds into the program's "sounds" folder.
 cp "$ROOT/resources/sounds/saveok.wav" "$ROOT/resources/sounds/saveerror.wav" "$DIST/"
+# The version the program's resources carry (resources/version.h), for the readme.
+VERSION=$(sed -n 's/^#define BREVISTO_PRODUCT_VERSION "\(.*\)"$/\1/p' "$ROOT/resources/version.h")
+[ -n "$VERSION" ] || fail "no BREVISTO_PRODUCT_VERSION in resources/version.h"
 for f in Setup.in ReadMe.txt Lizenz.txt; do
-  iconv -f UTF-8 -t CP1252 "$TEXTS/$f" | sed 's/\r$//; s/$/\r/' >"$DIST/$f" || fail "$f is not code page 1252"
+  iconv -f UTF-8 -t CP1252 "$TEXTS/$f" | sed "s/\r\$//; s/@PRODUCT_VERSION@/$VERSION/g; s/\$/\r/" >"$DIST/$f" ||
+    fail "$f is not code page 1252"
 done
 
 # --- the check: everything the script names lies beside SETUP.EXE --------------------------
