@@ -8,37 +8,37 @@
 #include "common/msg_box.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_platform.h"
+#include "setup/install/system_routines.h"
+#include "setup/ui/install_wizard_dlg.h"
+#include "setup/ui/uninstall_dlg.h"
+#include "setup/wizard/install_wizard_model.h"
+#include "setup/wizard/uninstall_window_model.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 namespace {
 
-const char kSetupWindowClass[] = "TSetupDlg";
 const char kSetupTitle[] = "Setup";
 
-LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-    }
+std::string ProgramPath() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, n < sizeof path ? n : 0);
 }
 
 // The program's own file name in upper case ("SETUP.EXE" when started as installer).
 std::string ProgramName() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string name(path, n < sizeof path ? n : 0);
+    std::string name = ProgramPath();
     size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos) name.erase(0, slash + 1);
-    CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
+    if (!name.empty()) CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
     return name;
 }
 
-// True if the command line holds an argument after the program's own name.
-bool HasArguments() {
+// The first argument after the program's own name, as the command line holds it (quotes
+// inside it are left for the caller); empty when there is none.
+std::string FirstArgument() {
     const char* line = GetCommandLineA();
     bool quoted = false;
     while (*line && (quoted || (*line != ' ' && *line != '\t'))) {
@@ -46,42 +46,13 @@ bool HasArguments() {
         ++line;
     }
     while (*line == ' ' || *line == '\t') ++line;
-    return *line != '\0';
-}
-
-HWND CreateSetupWindow(HINSTANCE instance, int show) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &SetupWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kSetupWindowClass;
-    if (!RegisterClassA(&windowClass)) return nullptr;
-    // A dialog border without title-bar buttons, centred on the screen.
-    const int width = 500;
-    const int height = 380;
-    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, kSetupWindowClass, kSetupTitle,
-                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, width, height, nullptr,
-                                  nullptr, instance, nullptr);
-    if (window) {
-        ShowWindow(window, show);
-        UpdateWindow(window);
+    std::string argument;
+    quoted = false;
+    for (; *line && (quoted || (*line != ' ' && *line != '\t')); ++line) {
+        if (*line == '"') quoted = !quoted;
+        argument += *line;
     }
-    return window;
-}
-
-int RunMessageLoop() {
-    MSG message;
-    BOOL result;
-    while ((result = GetMessageA(&message, nullptr, 0, 0)) != 0) {
-        if (result == -1) return 1;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return argument;
 }
 
 void ShowFatalError(bv::Prompter* prompter, const std::string& what) {
@@ -94,17 +65,59 @@ void ShowFatalError(bv::Prompter* prompter, const std::string& what) {
     }
 }
 
+// Pairs CoInitialize with CoUninitialize for the shell's links and folder browser.
+class ComScope {
+public:
+    ComScope() : ok_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComScope() {
+        if (ok_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool ok_;
+};
+
+int RunInstaller(HINSTANCE instance, std::unique_ptr<bv::Win32Platform>& platform) {
+    platform = bv::CreateWin32Platform(kSetupTitle);
+    bv::Platform& p = platform->platform();
+    ComScope com;
+    const bv::SetupFolders folders = bv::ResolveSetupFolders(p);
+    bv::InstallWizardModel model(p, folders, ProgramPath());
+    if (!model.Create()) return 0;
+    bv::RunInstallWizard(instance, model);
+    return 0;
+}
+
+int RunUninstaller(HINSTANCE instance, std::unique_ptr<bv::Win32Platform>& platform) {
+    const std::string argument = FirstArgument();
+    std::string title;
+    {
+        // The product's name from the information file becomes the application's title.
+        auto first = bv::CreateWin32Platform(kSetupTitle);
+        bv::UninstallWindowModel probe(first->platform(), bv::ResolveSetupFolders(first->platform()), argument);
+        probe.Create();
+        title = probe.title();
+    }
+    platform = bv::CreateWin32Platform(title);
+    bv::Platform& p = platform->platform();
+    ComScope com;
+    bv::UninstallWindowModel model(p, bv::ResolveSetupFolders(p), argument);
+    model.Create();
+    bv::RunUninstallWindow(instance, model);
+    return 0;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::unique_ptr<bv::Win32Platform> platform;
     try {
-        bool installer = ProgramName() == "SETUP.EXE";
-        if (!installer && !HasArguments()) return 0;
+        const bool installer = ProgramName() == "SETUP.EXE";
+        if (!installer && FirstArgument().empty()) return 0;
         InitCommonControls();
-        platform = bv::CreateWin32Platform(kSetupTitle);
-        if (!CreateSetupWindow(instance, show)) return 1;
-        return RunMessageLoop();
+        return installer ? RunInstaller(instance, platform) : RunUninstaller(instance, platform);
     } catch (const std::exception& error) {
         ShowFatalError(platform ? &platform->platform().prompter : nullptr, error.what());
     } catch (...) {

@@ -265,7 +265,7 @@ for f in brevisto.exe tools/e2e/bvdrive.exe tools/e2e/bvhook.dll tools/e2e/fake_
   [ -f "$BUILD/$f" ] || { echo "not built: $BUILD/$f" >&2; exit 1; }
   cp "$BUILD/$f" "$E2E_BIN/"
 done
-for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe hilfe.chm; do
+for f in tools/make-identity/make_identity.exe tools/param-file/param-file.exe hilfe.chm SETUP.EXE; do
   if [ -f "$BUILD/$f" ]; then cp "$BUILD/$f" "$E2E_BIN/"; fi
 done
 # Every helper runs beside the program in one prefix: all of its architecture (a 64-bit
