@@ -68,7 +68,7 @@ registry_listing() {
   wine regedit /e "C:\\e2e\\hkcu.reg" 'HKEY_CURRENT_USER\Software' >/dev/null 2>&1 || true
   local f
   for f in hklm hkcu; do iconv -f UTF-16LE -t UTF-8 "$WINEPREFIX/drive_c/e2e/$f.reg" 2>/dev/null || true; done \
-    | tr -d '\r' | grep -av '^#time=' \
+    | tr -d '\r' | grep -av '^#time=' | grep -av '^$' \
     | grep -aviE 'ShellNoRoam|MountPoints|RecentDocs|Explorer\\(UserAssist|SessionInfo)|MUICache|Software\\Wine\\|"(LastWriteTime|InstallDate)"' \
     >"$out.full" || true
   cp "$out.full" "$out"
@@ -193,6 +193,8 @@ test_setup_install_then_uninstall() {
   drive msgbox 8000 >/dev/null || fail "no data question"
   screenshot setup-uninstall-steps
   expect_msgbox Ja 'Möchten Sie auch die von der Anwendung' >/dev/null
+  drive msgbox 15000 >/dev/null || fail "no restart question"
+  screenshot setup-uninstall-done
   local out
   out=$(drive answer Nein 15000 'Zum Abschluss der Deinstallation muss Windows neu gestartet werden.') ||
     fail "no restart question"
@@ -209,4 +211,27 @@ test_setup_install_then_uninstall() {
   [ -z "$left" ] || fail "files left after the uninstall:"$'\n'"$left"
   left=$(grep '^[<>]' "$E2E_RUN/reg.diff" | grep -viE 'PendingFileRenameOperations|^[<>] *$|^[<>] *"[^"]*"=hex\(7\)|^[<>] *[0-9a-f,\\ ]*$' || true)
   [ -z "$left" ] || fail "registry changed by install and uninstall:"$'\n'"$left"
+}
+
+test_setup_cancel_on_folder_page() {
+  make_setup_folder
+  file_listing >"$E2E_RUN/files-before"
+  registry_listing before
+  wine "C:\\e2e\\cd\\SETUP.EXE" >>"$E2E_RUN/setup.log" 2>&1 &
+  drive wait "$SETUP_WIN" 15000 >/dev/null || fail "the wizard did not appear"
+  wait_header 'Willkommen'
+  drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+  wait_header 'Lizenzvereinbarung'
+  drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+  wait_header 'Zielpfad wählen'
+  drive click "$SETUP_WIN" 'id=2'
+  expect_msgbox Nein 'Möchten Sie Setup wirklich beenden ohne die Installation abzuschließen?' >/dev/null
+  header_is 'Zielpfad wählen' || fail "No closed the wizard"
+  drive click "$SETUP_WIN" 'id=2'
+  expect_msgbox Ja 'Damit beenden Sie Setup, ohne das Programm zu installieren.' >/dev/null
+  drive gone "$SETUP_WIN" 10000 >/dev/null || fail "the wizard did not close"
+  file_listing >"$E2E_RUN/files-after"
+  registry_listing after
+  diff "$E2E_RUN/files-before" "$E2E_RUN/files-after" || fail "the cancelled install left files"
+  diff "$E2E_RUN/reg-before" "$E2E_RUN/reg-after" || fail "the cancelled install changed the registry"
 }
