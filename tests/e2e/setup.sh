@@ -235,3 +235,45 @@ test_setup_cancel_on_folder_page() {
   diff "$E2E_RUN/files-before" "$E2E_RUN/files-after" || fail "the cancelled install left files"
   diff "$E2E_RUN/reg-before" "$E2E_RUN/reg-after" || fail "the cancelled install changed the registry"
 }
+
+test_setup_refuses_its_own_folder() {
+  make_setup_folder
+  wine "C:\\e2e\\cd\\SETUP.EXE" >>"$E2E_RUN/setup.log" 2>&1 &
+  drive wait "$SETUP_WIN" 15000 >/dev/null || fail "the wizard did not appear"
+  wait_header 'Willkommen'
+  drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+  wait_header 'Lizenzvereinbarung'
+  drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+  wait_header 'Zielpfad wählen'
+  local field
+  field=$(sid IDC_TARGET_FOLDER)
+  for folder in 'C:\e2e\cd' 'C:\'; do
+    drive focus "$SETUP_WIN" "$field" >/dev/null
+    drive settext "$SETUP_WIN" "$field" "$folder"
+    drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+    expect_msgbox OK "Sie können $SETUP_PRODUCT nicht in diesen Ordner installieren, da sich in diesem Ordner die Installationsdateien befinden!" >/dev/null
+    sleep 0.5
+    header_is 'Zielpfad wählen' || fail "the wizard left the folder page with $folder"
+  done
+  drive focus "$SETUP_WIN" "$field" >/dev/null
+  drive settext "$SETUP_WIN" "$field" ''
+  drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
+  expect_msgbox OK 'Der Zielordner ist ungültig!' >/dev/null
+  wait_header 'Zielpfad wählen'
+}
+
+test_setup_without_script() {
+  [ -f "$E2E_BIN/SETUP.EXE" ] || fail "SETUP.EXE is not built"
+  local cd
+  cd=$(test_dir leer)
+  cp "$E2E_BIN/SETUP.EXE" "$cd/"
+  wine "C:\\e2e\\leer\\SETUP.EXE" >>"$E2E_RUN/setup.log" 2>&1 &
+  local pid=$!
+  expect_msgbox OK 'Datei Setup.in konnte nicht geöffnet werden. Stellen Sie sicher, dass sich alle Installationsdateien in einem Ordner befinden!' >/dev/null
+  local i
+  for ((i = 0; i < 100; i++)); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  ! kill -0 $pid 2>/dev/null || fail "SETUP.EXE did not end"
+  # Under another name and without arguments the program ends at once, without a window.
+  cp "$E2E_BIN/SETUP.EXE" "$cd/Entferne.exe"
+  timeout 20 wine "C:\\e2e\\leer\\Entferne.exe" >>"$E2E_RUN/setup.log" 2>&1 || fail "the copy did not end by itself"
+}
