@@ -160,6 +160,20 @@ private:
         if (!ok) refused_ = true;
     }
 
+    // Enter presses the default button without leaving the field: check it as if left.
+    bool FocusedFieldAccepted() {
+        HWND focus = GetFocus();
+        if (model_.page() == kPageTarget && focus == GetDlgItem(dialog_, IDC_TARGET_FOLDER)) {
+            FieldLeft(IDC_TARGET_FOLDER);
+            return ClickAllowed();
+        }
+        if (model_.page() == kPageProgramFolder && focus == GetDlgItem(dialog_, IDC_GROUP_FOLDER)) {
+            FieldLeft(IDC_GROUP_FOLDER);
+            return ClickAllowed();
+        }
+        return true;
+    }
+
     bool ClickAllowed() {
         if (!refused_) return true;
         refused_ = false;
@@ -217,10 +231,10 @@ private:
                 if (code == BN_CLICKED && ClickAllowed()) model_.Browse();
                 break;
             case IDC_NEXT:
-                if (code == BN_CLICKED && ClickAllowed()) model_.Next();
+                if (code == BN_CLICKED && ClickAllowed() && FocusedFieldAccepted()) model_.Next();
                 break;
             case IDC_BACK:
-                if (code == BN_CLICKED && ClickAllowed()) model_.Back();
+                if (code == BN_CLICKED && ClickAllowed() && FocusedFieldAccepted()) model_.Back();
                 break;
             case IDCANCEL:
                 refused_ = false;

@@ -255,6 +255,13 @@ test_setup_refuses_its_own_folder() {
     sleep 0.5
     header_is 'Zielpfad wählen' || fail "the wizard left the folder page with $folder"
   done
+  # Enter in the field checks it as leaving it does.
+  drive focus "$SETUP_WIN" "$field" >/dev/null
+  drive settext "$SETUP_WIN" "$field" 'C:\e2e\cd'
+  drive key "$SETUP_WIN" RETURN
+  expect_msgbox OK "Sie können $SETUP_PRODUCT nicht in diesen Ordner installieren" >/dev/null
+  sleep 0.5
+  header_is 'Zielpfad wählen' || fail "Enter left the folder page"
   drive focus "$SETUP_WIN" "$field" >/dev/null
   drive settext "$SETUP_WIN" "$field" ''
   drive click "$SETUP_WIN" "$(sid IDC_NEXT)"
