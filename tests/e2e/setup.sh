@@ -284,3 +284,40 @@ test_setup_without_script() {
   cp "$E2E_BIN/SETUP.EXE" "$cd/Entferne.exe"
   timeout 20 wine "C:\\e2e\\leer\\Entferne.exe" >>"$E2E_RUN/setup.log" 2>&1 || fail "the copy did not end by itself"
 }
+
+# The run page is seen while the run asks whether a present file may be overwritten.
+test_setup_run_page() {
+  make_setup_folder
+  printf 'Notiz\r\n' >"$CD/Notiz.txt"
+  local ue
+  ue=$(printf 'Ü' | iconv -f UTF-8 -t CP1252)
+  sed -i "s/^F3=Lizenz.txt\r\$/F3=Lizenz.txt\r\nF4=Notiz.txt;OVERWRITEWARN=Die Datei %s ist schon vorhanden.\\\\n${ue}berschreiben?\r/" "$CD/Setup.in"
+  grep -q '^F4=Notiz' "$CD/Setup.in" || fail "the script has no overwrite entry"
+  mkdir -p "$WINEPREFIX/drive_c/e2e/ziel"
+  printf 'alt\r\n' >"$WINEPREFIX/drive_c/e2e/ziel/Notiz.txt"
+  wine "C:\\e2e\\cd\\SETUP.EXE" >>"$E2E_RUN/setup.log" 2>&1 &
+  drive wait "$SETUP_WIN" 15000 >/dev/null || fail "the wizard did not appear"
+  wait_header 'Willkommen'
+  local next
+  next=$(sid IDC_NEXT)
+  drive click "$SETUP_WIN" "$next"; wait_header 'Lizenzvereinbarung'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Zielpfad wählen'
+  drive settext "$SETUP_WIN" "$(sid IDC_TARGET_FOLDER)" 'C:\e2e\ziel'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Installationsoptionen'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Programmordner im Startmenü wählen'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Installation kann durchgeführt werden'
+  drive click "$SETUP_WIN" "$next"
+  drive msgbox 15000 >/dev/null || fail "no overwrite question"
+  screenshot setup-6-dateien
+  expect_eq "$(drive text "$SETUP_WIN" "$(sid IDC_HEADER_TITLE)")" 'Dateien installieren' "run page"
+  drive state "$SETUP_WIN" "$next" | grep -q 'enabled=0' || fail "Next enabled during the run"
+  drive state "$SETUP_WIN" 'id=2' | grep -q 'enabled=0' || fail "Cancel enabled during the run"
+  check_clipping "$SETUP_WIN"
+  expect_msgbox Ja $'Die Datei Notiz.txt ist schon vorhanden.\r\nÜberschreiben?' >/dev/null
+  wait_header 'Installation abgeschlossen'
+  expect_eq "$(tr -d '\r' <"$WINEPREFIX/drive_c/e2e/ziel/Notiz.txt")" 'Notiz' "overwritten file"
+  drive check "$SETUP_WIN" "$(sid IDC_DONE_README)" 0
+  drive check "$SETUP_WIN" "$(sid IDC_DONE_START)" 0
+  drive click "$SETUP_WIN" "$next"
+  drive gone "$SETUP_WIN" 10000 >/dev/null || fail "the wizard did not close"
+}
