@@ -285,6 +285,17 @@ void UninstallRun::RemoveRegistryEntry(const std::string& entry) {
             RegValue still;
             if (reg.QueryValue(root, key, value, still) == 0) result_.leftOver.push_back(entry);
         }
+        // The help keys only hold help files' registrations: one that our value leaves empty
+        // was made for it and goes too; with anyone else's entry in it, it stays.
+        if (rc == 0 && root == RegRoot::LocalMachine &&
+            (SameText(key, "SOFTWARE\\Microsoft\\Windows\\HTML Help") ||
+             SameText(key, "SOFTWARE\\Microsoft\\Windows\\Help"))) {
+            std::vector<RegValue> values;
+            std::vector<std::string> subKeys;
+            if (reg.EnumValues(root, key, values) == 0 && values.empty() &&
+                reg.EnumSubKeys(root, key, subKeys) == 0 && subKeys.empty())
+                (void)reg.DeleteKeyTree(root, key);  // an empty key left behind harms nobody
+        }
         return;
     }
     if (IsSharedRegistryKey(root, path)) {

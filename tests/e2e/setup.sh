@@ -321,3 +321,75 @@ test_setup_run_page() {
   drive click "$SETUP_WIN" "$next"
   drive gone "$SETUP_WIN" 10000 >/dev/null || fail "the wizard did not close"
 }
+
+# The release folder as `./run dist` assembles it, installed with the wizard's proposals and
+# removed again by its registered uninstaller.
+test_setup_release_folder() {
+  [ -f "$ROOT/dist/Setup.in" ] && [ -f "$ROOT/dist/SETUP.EXE" ] || skip "no dist/ (./run dist assembles it)"
+  local cd
+  cd=$(test_dir cd)
+  cp "$ROOT"/dist/* "$cd/"
+  file_listing >"$E2E_RUN/files-before"
+  registry_listing before
+
+  wine "C:\\e2e\\cd\\SETUP.EXE" >>"$E2E_RUN/setup.log" 2>&1 &
+  drive wait "$SETUP_WIN" 15000 >/dev/null || fail "the wizard did not appear"
+  local next
+  next=$(sid IDC_NEXT)
+  wait_header 'Willkommen'
+  expect_eq "$(drive text "$SETUP_WIN" "$(sid IDC_WELCOME_NAME)")" 'Brevisto' "product name"
+  drive click "$SETUP_WIN" "$next"; wait_header 'Lizenzvereinbarung'
+  expect_contains "$(drive text "$SETUP_WIN" "$(sid IDC_LICENCE_TEXT)")" 'Brevisto' "licence text"
+  drive click "$SETUP_WIN" "$next"; wait_header 'Zielpfad wählen'
+  local target
+  target=$(drive text "$SETUP_WIN" "$(sid IDC_TARGET_FOLDER)")
+  expect_contains "$target" '\Brevisto' "proposed folder"
+  drive click "$SETUP_WIN" "$next"; wait_header 'Installationsoptionen'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Programmordner im Startmenü wählen'
+  expect_eq "$(drive text "$SETUP_WIN" "$(sid IDC_GROUP_FOLDER)")" 'Brevisto' "program folder"
+  drive click "$SETUP_WIN" "$next"; wait_header 'Installation kann durchgeführt werden'
+  drive click "$SETUP_WIN" "$next"; wait_header 'Installation abgeschlossen'
+  screenshot setup-release-done; check_clipping "$SETUP_WIN"
+  drive check "$SETUP_WIN" "$(sid IDC_DONE_README)" 0
+  drive check "$SETUP_WIN" "$(sid IDC_DONE_START)" 0
+  drive click "$SETUP_WIN" "$next"
+  drive gone "$SETUP_WIN" 10000 >/dev/null || fail "the wizard did not close"
+
+  # Every file of the release in its place, byte for byte.
+  local inst="$WINEPREFIX/drive_c/${target#C:\\}"
+  inst=${inst//\\//}
+  for f in brevisto.exe hilfe.chm ReadMe.txt Lizenz.txt; do
+    cmp "$inst/$f" "$cd/$f" || fail "not installed as shipped: $f"
+  done
+  for f in saveok.wav saveerror.wav; do cmp "$inst/sounds/$f" "$cd/$f" || fail "not installed as shipped: sounds/$f"; done
+  expect_eq "$(drive reg 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\brevisto.exe' '')" \
+    "$target\\brevisto.exe" "App Paths"
+  expect_eq "$(drive reg 'HKLM\SOFTWARE\Microsoft\Windows\HTML Help' 'hilfe.chm')" "$target\\" "help registration"
+  local entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Brevisto'
+  expect_eq "$(drive reg "$entry" DisplayName)" 'Brevisto' "uninstall entry"
+  local uninstall uninstaller info
+  uninstall=$(drive reg "$entry" UninstallString)
+  uninstaller=${uninstall%% /UnInst:*}
+  info=${uninstall#* /UnInst:}
+  info=${info//\"/}
+
+  wine "$uninstaller" "/UnInst:$info" >>"$E2E_RUN/uninstall.log" 2>&1 &
+  drive wait "$SETUP_WIN" 15000 >/dev/null || fail "the uninstaller did not appear"
+  poll 10 sh -c "[ -n \"\$(wine '$E2E_BIN/bvdrive.exe' text '$SETUP_WIN' '$(sid IDC_UNINSTALL_TEXT)' 2>/dev/null)\" ]" || true
+  drive click "$SETUP_WIN" "$(sid IDC_UNINSTALL_RUN)"
+  expect_msgbox OK 'Stellen Sie sicher, dass Sie Brevisto auf Ihrem Rechner beendet haben.' >/dev/null
+  expect_msgbox Ja 'Möchten Sie auch die von der Anwendung' 15000 >/dev/null
+  drive answer Nein 15000 'Zum Abschluss der Deinstallation muss Windows neu gestartet werden.' >/dev/null ||
+    fail "no restart question"
+  drive gone "$SETUP_WIN" 10000 >/dev/null || fail "the uninstaller did not close"
+
+  file_listing >"$E2E_RUN/files-after"
+  registry_listing after
+  diff "$E2E_RUN/files-before" "$E2E_RUN/files-after" >"$E2E_RUN/files.diff" || true
+  diff "$E2E_RUN/reg-before" "$E2E_RUN/reg-after" >"$E2E_RUN/reg.diff" || true
+  local left
+  left=$(grep '^>' "$E2E_RUN/files.diff" | grep -viE 'BrevistoUninstall|_Uninstall\.in|wininit\.ini' || true)
+  [ -z "$left" ] || fail "files left after the uninstall:"$'\n'"$left"
+  left=$(grep '^[<>]' "$E2E_RUN/reg.diff" | grep -viE 'PendingFileRenameOperations|^[<>] *$|^[<>] *"[^"]*"=hex\(7\)|^[<>] *[0-9a-f,\\ ]*$' || true)
+  [ -z "$left" ] || fail "registry changed by install and uninstall:"$'\n'"$left"
+}

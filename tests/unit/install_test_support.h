@@ -3,6 +3,7 @@
 #pragma once
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/path.h"
@@ -121,6 +122,16 @@ public:
         setupProgram = folders.setup + "SETUP.EXE";
         tp.WriteFile(setupProgram, "MZ setup");
         for (const char* const* key = SharedKeys(); *key; ++key) tp.registry().CreateKey(RegRoot::LocalMachine, *key);
+        // Windows keeps its own help files registered there, so the help keys are never empty.
+        for (const auto& [key, file] : {std::pair<const char*, const char*>{"SOFTWARE\\Microsoft\\Windows\\Help", "windows.hlp"},
+                                        {"SOFTWARE\\Microsoft\\Windows\\HTML Help", "windows.chm"}}) {
+            std::vector<RegValue> values;
+            if (tp.registry().EnumValues(RegRoot::LocalMachine, key, values) == 0 && values.empty()) {
+                const std::string folder = "C:\\WINDOWS\\Help\\";
+                tp.registry().SetValue(RegRoot::LocalMachine, key, file, RegType::Sz,
+                                       Bytes(folder.c_str(), folder.c_str() + folder.size() + 1));
+            }
+        }
         tp.registry().CreateKey(RegRoot::CurrentUser, "Software");
     }
 

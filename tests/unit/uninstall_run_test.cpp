@@ -85,6 +85,37 @@ TEST_F(UninstallRunTest, InstallThenUninstallLeavesEverythingAsBefore) {
     }
 }
 
+// The help key that the install made for its help file goes with the registration; one that
+// holds another product's help file stays with it.
+TEST_F(UninstallRunTest, TheHelpKeyGoesWhenTheInstallMadeItForItsHelpFile) {
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\HTML Help";
+    for (const bool othersThere : {false, true}) {
+        SCOPED_TRACE(othersThere ? "another help file registered" : "no help key before");
+        tp.registry().DeleteKeyTree(RegRoot::LocalMachine, key);
+        if (othersThere) {
+            ASSERT_EQ(tp.registry().CreateKey(RegRoot::LocalMachine, key), 0);
+            const std::string folder = "C:\\Programme\\Anderes\\";
+            ASSERT_EQ(tp.registry().SetValue(RegRoot::LocalMachine, key, "anderes.chm", RegType::Sz,
+                                             Bytes(folder.c_str(), folder.c_str() + folder.size() + 1)),
+                      0);
+        }
+        const InstallResult r = env.Install(tp.platform(), env.Script(), env.Choices());
+        ASSERT_TRUE(r.registered);
+        ASSERT_EQ(tp.registry().KeyExists(RegRoot::LocalMachine, key), 0);
+        tp.prompter().answers = {MsgResult::Ok, MsgResult::Yes};
+        EXPECT_EQ(Uninstall(r.infoPath, r.uninstallerPath).outcome, UninstallOutcome::Completed);
+        std::vector<RegValue> values;
+        if (othersThere) {
+            ASSERT_EQ(tp.registry().EnumValues(RegRoot::LocalMachine, key, values), 0);
+            ASSERT_EQ(values.size(), 1u);
+            EXPECT_EQ(values[0].name, "anderes.chm");
+        } else {
+            EXPECT_NE(tp.registry().KeyExists(RegRoot::LocalMachine, key), 0);
+        }
+        tp.registry().DeleteKeyTree(RegRoot::LocalMachine, key);
+    }
+}
+
 TEST_F(UninstallRunTest, KeepingDataFilesLeavesThemAndTheFolderForTheRestart) {
     const InstallResult r = env.Install(tp.platform(), env.Script(), env.Choices());
     ASSERT_TRUE(r.registered);
