@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the libFuzzer targets of tests/fuzz against the POSIX backend.
-#   tools/fuzz.sh build                     build every target into build/fuzz/
+#   tools/fuzz.sh build [TARGET]            build every target (or one) into build/fuzz/
 #   tools/fuzz.sh run TARGET [SECONDS]      fuzz one target (default 180 s) from its corpus
 #   tools/fuzz.sh all [SECONDS]             build, then fuzz every target in turn
 # Targets: regfile_import_fuzz, dbx_folders_fuzz, dbx_messages_fuzz, zip_reader_fuzz,
-# ini_profile_fuzz, wm_store_fuzz.
+# ini_profile_fuzz, wm_store_fuzz, install_script_fuzz, uninstall_info_fuzz, backup_info_fuzz,
+# reg_snapshot_fuzz, settings_transfer_fuzz, password_cipher_fuzz, account_file_fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -24,6 +25,13 @@ declare -A TARGET_SOURCES=(
   [zip_reader_fuzz]="brevisto/archive/*.cpp"
   [ini_profile_fuzz]=""
   [wm_store_fuzz]="brevisto/mailstore/*.cpp"
+  [install_script_fuzz]="setup/install/*.cpp common/*.cpp"
+  [uninstall_info_fuzz]="setup/install/*.cpp common/*.cpp"
+  [backup_info_fuzz]="brevisto/backup/backup_info.cpp brevisto/shell/archive_profiles.cpp brevisto/settings/*.cpp brevisto/support/*.cpp brevisto/archive/*.cpp brevisto/regfile/*.cpp common/*.cpp"
+  [reg_snapshot_fuzz]="brevisto/transfer/reg_snapshot.cpp brevisto/regfile/*.cpp"
+  [settings_transfer_fuzz]="brevisto/transfer/settings_transfer.cpp brevisto/transfer/reg_snapshot.cpp brevisto/transfer/transfer_target.cpp brevisto/regfile/*.cpp brevisto/archive/*.cpp brevisto/shell/product.cpp brevisto/support/*.cpp common/*.cpp"
+  [password_cipher_fuzz]="brevisto/automation/password_cipher.cpp brevisto/automation/sha1.cpp brevisto/automation/twofish.cpp"
+  [account_file_fuzz]="brevisto/transfer/account_file.cpp"
 )
 
 build_one() {
@@ -56,6 +64,24 @@ seed_corpus() {
       "$CXX" -std=c++17 -g -O1 -fsanitize=address,undefined -I"$ROOT" -o "$OUT/wm_store_seeds" \
         tests/fuzz/wm_store_seeds.cpp tests/support/wm_store_writer.cpp "${PLATFORM_SOURCES[@]}"
       "$OUT/wm_store_seeds" "$dir" ;;
+    install_script_fuzz)
+      cp -f resources/dist/Setup.in "$dir/seed-setup.in"
+      printf '[InstallInfo]\r\nApplicationName=Fuzz\r\nUninstallName=Fuzz 1\r\n[ProgFiles]\r\nF1=a.exe\r\nF2=b.dic;data\\b.dic\r\nF3=c.exe;tools EXEC\r\nF4=d.dll;REGISTER\r\nF5=e.txt;OVERWRITEWARN=%%s ersetzen?\r\nF6=oeshared.dll\r\nF7=f.txt;sub/../g.txt\r\n[CopyDestination]\r\noeshared.dll=%%COMMON_FILES%%\\Fuzz\r\n[AdditionalFiles]\r\nA1=x.ex_\r\n[CreateRegKeys]\r\nK1=HKLM\\Software\\Fuzz,Pfad,%%INSTDIR%%\r\n[UninstallRegKeys]\r\nU1=HKCU\\Software\\Fuzz\r\n[ProgramGroupLink]\r\nL1=%%ProgDir%%a.exe,Fuzz\r\n' > "$dir/seed-2.in" ;;
+    uninstall_info_fuzz)
+      printf '; Fuzz\r\n\r\n[InstallInfo]\r\nInstPath=C:\\Programme\\Fuzz\r\nApplicationName=Fuzz\r\nStartMenuFolder=C:\\WINDOWS\\Startmen\xfc\\Programme\\Fuzz\r\n\r\n[UnInstallFiles]\r\nF0=C:\\Programme\\Fuzz\\a.exe\r\nF2=C:\\Programme\\Fuzz\\data\\b.dic\r\n\r\n[UnInstallLinks]\r\nSL0=C:\\WINDOWS\\Desktop\\Fuzz.lnk\r\n\r\n[UnInstallPaths]\r\nUP0=C:\\Programme\\Fuzz\\data\\\r\n\r\n[UnInstallRegistrySettings]\r\nVAL0=HKLM\\SOFTWARE\\Fuzz\r\nVAL10=HKCU\\Software\\Fuzz\r\n\r\n[UninstallLibs]\r\nVAL10=C:\\Programme\\Gemeinsame Dateien\\Fuzz\\x.dll\r\n\r\n[UnInstallAutoRun]\r\nUninstallExe=C:\\Programme\\Fuzz\\a.exe,/ende\r\nUninstallLib=\r\n' > "$dir/seed-1.in" ;;
+    backup_info_fuzz)
+      printf '[BackupInfo]\r\nBackupArt=UpdateBackup\r\nHauptBackup=Haupt_2026-12-01_10-00-00.bvq\r\nIdentitaet=Haupt\r\nIdentID={1A2B}\r\nCounter=3\r\nDate=08.12.2026\r\nComment=Vor dem Umzug\r\n\r\n[Firefox]\r\nVersion=45\r\n\r\n[Profile0]\r\nName=default\r\nPath=Profiles\\abc.default\r\n\r\n[Profile1]\r\nName=Arbeit\r\nPath=D:\\FF\\arbeit\r\n\r\n[velbundle]\r\nVersion=1.0\r\n' > "$dir/seed-1.txt" ;;
+    reg_snapshot_fuzz|settings_transfer_fuzz)
+      # The first byte picks the snapshot kind for the settings transfer.
+      printf '\001REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Identities\\{1A2B}\\Software\\Microsoft\\Outlook Express\\5.0\\Rules\\Mail\\000]\r\n"Name"="Regel"\r\n"Criteria"=hex:41,42,\\\r\n  43\r\n"Z"=dword:00000001\r\n\r\n[HKEY_CURRENT_USER\\Identities\\{1A2B}\\Software\\Microsoft\\Outlook Express\\5.0\\Block Senders\\Mail\\Criteria\\0]\r\n"Sender"="spam@example.com"\r\n' > "$dir/seed-1.reg"
+      printf '\202REGEDIT4\r\n[HKEY_CURRENT_USER\\Identities\\{1A2B}\\Software\\Microsoft\\Outlook Express\\5.0\\signatures\\00000000]\r\n"name"="Sig"\r\n"text"="a\\r\\nb"\r\n"type"=dword:00000001\r\n[HKEY_LOCAL_MACHINE\\Software\\X]\r\n"a"="b"\r\n' > "$dir/seed-2.reg"
+      if [ "$target" = reg_snapshot_fuzz ]; then
+        for f in "$dir"/seed-[12].reg; do tail -c +2 "$f" > "$f.tmp" && mv -f "$f.tmp" "$f"; done
+      fi ;;
+    password_cipher_fuzz)
+      printf 'YWJjZA==' > "$dir/seed-1.txt"; printf 'QUJD' > "$dir/seed-2.txt"; printf '!!!=' > "$dir/seed-3.txt" ;;
+    account_file_fuzz)
+      printf 'Pop3 Konto' > "$dir/seed-1.txt"; printf 'CON.txt' > "$dir/seed-2.txt"; printf 'a/b\\c:<x>&y.. ' > "$dir/seed-3.txt" ;;
   esac
 }
 
@@ -70,7 +96,9 @@ run_one() {
 }
 
 case ${1:-} in
-  build) for t in "${!TARGET_SOURCES[@]}"; do build_one "$t"; done ;;
+  build)
+    if [ -n "${2:-}" ]; then build_one "$2"
+    else for t in "${!TARGET_SOURCES[@]}"; do build_one "$t"; done; fi ;;
   run) run_one "${2:?target}" "${3:-180}" ;;
   all)
     for t in "${!TARGET_SOURCES[@]}"; do build_one "$t"; done
