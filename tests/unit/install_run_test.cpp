@@ -457,7 +457,7 @@ TEST_F(InstallRunTest, OverwriteWarningAsksOnlyForAnExistingFileAndNeverRecordsI
 }
 
 TEST_F(InstallRunTest, MissingFileIsReportedExceptResellerData) {
-    tp.files().DeleteFile(env.folders.setup + "hilfe.chm");
+    ASSERT_TRUE(tp.files().DeleteFile(env.folders.setup + "hilfe.chm"));
     const InstallResult r = Run(env.Script(), env.Choices());
     ASSERT_EQ(r.outcome, InstallOutcome::Completed);
     EXPECT_EQ(MessageTexts(), Strings{"Konnte Datei " + env.folders.setup +
