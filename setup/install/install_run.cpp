@@ -55,13 +55,15 @@ size_t FindText(const std::string& text, const std::string& what) {
     return AnsiUpperCase(text).find(AnsiUpperCase(what));
 }
 
-// A relative path that stays inside the install folder.
+// A relative path that stays inside the install folder. Windows takes "/" as a separator
+// too, so "../x" climbs out as "..\x" does.
 bool InsideRelative(const std::string& path) {
-    if (path.empty() || IsAbsolutePath(path) || path[0] == '\\' || path.find(':') != std::string::npos)
+    if (path.empty() || IsAbsolutePath(path) || path[0] == '\\' || path[0] == '/' ||
+        path.find(':') != std::string::npos)
         return false;
     size_t from = 0;
     while (from <= path.size()) {
-        size_t end = path.find('\\', from);
+        size_t end = path.find_first_of("\\/", from);
         if (end == std::string::npos) end = path.size();
         if (Trim(path.substr(from, end - from)) == "..") return false;
         from = end + 1;
