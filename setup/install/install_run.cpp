@@ -65,7 +65,9 @@ bool InsideRelative(const std::string& path) {
     while (from <= path.size()) {
         size_t end = path.find_first_of("\\/", from);
         if (end == std::string::npos) end = path.size();
-        if (Trim(path.substr(from, end - from)) == "..") return false;
+        // Windows drops trailing dots and blanks of a name, so ". .." and "..." climb as ".." does.
+        const std::string part = Trim(path.substr(from, end - from));
+        if (part.size() >= 2 && part.find_first_not_of(". ") == std::string::npos) return false;
         from = end + 1;
     }
     return true;

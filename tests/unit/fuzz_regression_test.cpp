@@ -20,20 +20,21 @@ TEST(FuzzRegression, ScriptFileWithForwardSlashStaysInInstallFolder) {
     ASSERT_TRUE(tp.WriteFile(setup + "Setup.in",
                              "[InstallInfo]\r\nApplicationName=Fuzz\r\nUninstallName=Fuzz 1\r\n"
                              "[ProgFiles]\r\nF3=../G\r\nF4=b.dic;sub/../../b.dic\r\nF5=c.exe;../tools EXEC\r\n"
-                             "F6=/x.txt\r\nF7=d.txt;a/ .. /../d.txt\r\n"
+                             "F6=/x.txt\r\nF7=d.txt;a/ .. /../d.txt\r\nF8=e.txt;.../e.txt\r\nF9=f.txt;a\\. .\\..\\..\\f.txt\r\n"
                              "[AdditionalFiles]\r\nA1=..\\..//e.txt\r\n"));
     InstallScript script;
     ASSERT_EQ(ReadInstallScript(tp.platform(), setup + "Setup.in", script), ScriptReadResult::Ok);
     ExpandScriptPlaceholders(script, "C:\\Programme\\Fuzz\\", "C:\\Programme\\Gemeinsame Dateien");
     std::vector<std::string> values = script.progFiles;
     values.insert(values.end(), script.additionalFiles.begin(), script.additionalFiles.end());
-    ASSERT_EQ(values.size(), 6u);
+    ASSERT_EQ(values.size(), 8u);
     for (const std::string& value : values) {
         SCOPED_TRACE(value);
         EXPECT_FALSE(PlanCopy(ParseFileEntry(value), setup, "C:\\Programme\\Fuzz", script.copyDestinations).valid);
     }
     // A forward slash inside the folder is still fine.
     EXPECT_TRUE(PlanCopy(ParseFileEntry("b.dic;data/b.dic"), setup, "C:\\Programme\\Fuzz", {}).valid);
+    EXPECT_TRUE(PlanCopy(ParseFileEntry("b.dic;.daten\\b.dic"), setup, "C:\\Programme\\Fuzz", {}).valid);
 }
 
 }  // namespace
