@@ -46,11 +46,14 @@ const char* const kOpticalDriveQuestion =
 const char* const kCreateFolderQuestion = "Der angegebene Ordner existiert nicht!\rSoll er angelegt werden?";
 const char* const kNoDriveText = "Das angegebene Laufwerk existiert nicht!";
 
+// Each "%s" in turn; a value that holds "%s" itself (a record's text) is not filled again.
 std::string Filled(std::string text, const std::vector<std::string>& values) {
+    size_t from = 0;
     for (const std::string& value : values) {
-        const size_t at = text.find("%s");
+        const size_t at = text.find("%s", from);
         if (at == std::string::npos) break;
         text.replace(at, 2, value);
+        from = at + value.size();
     }
     return text;
 }

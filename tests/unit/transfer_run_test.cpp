@@ -252,6 +252,15 @@ TEST_F(TransferTest, AnUpdateBackupSwitchesOnceToItsFullBackup) {
     }
 }
 
+// A record's text is shown as it is: a "%s" in it is not filled with the next value.
+TEST_F(TransferTest, RecordTextsAreShownAsTheyAre) {
+    Put("UPD_p.bvq", Record(kUpdateBackup, "Weg%s.bvq", "%s"));
+    TransferModel model(tp.platform(), view);
+    model.Open();
+    EXPECT_TRUE(Told("Dies ist das \r\r%s. aktualisierte Update der Identität Hauptidentität\r\r"));
+    EXPECT_TRUE(Told("Das Hauptbackup Weg%s.bvq\rwurde nicht im Backupverzeichnis " + backups + " gefunden!"));
+}
+
 TEST_F(TransferTest, ABackupThatDoesNotReadIsReportedWhenChosen) {
     Put("Haupt.bvq", Record(kFullBackup, kSelfMain, "0"));
     ASSERT_TRUE(tp.WriteFile(backups + "Kaputt.bvq", "PK kein Archiv"));
