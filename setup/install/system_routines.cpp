@@ -106,13 +106,13 @@ SetupFolders ResolveSetupFolders(Platform& p) {
     return f;
 }
 
-std::string ReadRegistryValue(Registry& registry, const std::string& spec) {
-    const size_t semicolon = spec.find(';');
+std::string ReadRegistryValue(Registry& registry, const std::string& location) {
+    const size_t semicolon = location.find(';');
     if (semicolon == std::string::npos) return std::string();
     RegRoot root;
     std::string path;
-    if (!ParseScriptRegKey(spec.substr(0, semicolon), root, path)) return std::string();
-    return RegString(registry, root, path, spec.substr(semicolon + 1));
+    if (!ParseScriptRegKey(location.substr(0, semicolon), root, path)) return std::string();
+    return RegString(registry, root, path, location.substr(semicolon + 1));
 }
 
 long WriteRegistryString(Registry& registry, RegRoot root, const std::string& path, const std::string& name,

@@ -31,7 +31,7 @@ std::string CommonFilesFolder(Platform& p);
 
 // "ROOT\key path;value name": the string value (at most 1023 bytes), or empty when the
 // root is not recognised or the key or value cannot be read.
-std::string ReadRegistryValue(Registry& registry, const std::string& spec);
+std::string ReadRegistryValue(Registry& registry, const std::string& location);
 // Writes a REG_SZ value; the key must exist. Win32 error number.
 long WriteRegistryString(Registry& registry, RegRoot root, const std::string& path, const std::string& name,
                          const std::string& value);
