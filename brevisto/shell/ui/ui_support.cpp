@@ -55,6 +55,24 @@ void MakeBold(HWND dialog, int id, int pointSize) {
     if (HWND item = GetDlgItem(dialog, id)) SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont(pointSize)), TRUE);
 }
 
+bool RunBusy(bool& busy, const std::function<void()>& action, const std::function<void()>& showState) {
+    if (busy) return false;
+    busy = true;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    try {
+        action();
+    } catch (...) {
+        busy = false;
+        SetCursor(previous);
+        showState();
+        throw;
+    }
+    showState();
+    busy = false;
+    SetCursor(previous);
+    return true;
+}
+
 int ScreenDensity() {
     HDC screen = GetDC(nullptr);
     const int density = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;

@@ -69,6 +69,11 @@ void ShowUnexpectedError(HWND owner, const char* what);
 
 // Modal and modeless dialogs from templates. Handlers run inside try/catch; an exception
 // becomes a message box and the dialog stays usable.
+// Runs a model call of a window under the hourglass, one at a time (`busy` guards against a
+// second call from the messages the first one lets through), then lets the window show the
+// model's state, also when the call throws. False when a call was running already.
+bool RunBusy(bool& busy, const std::function<void()>& action, const std::function<void()>& showState);
+
 class Dialog {
 public:
     virtual ~Dialog() = default;

@@ -72,20 +72,7 @@ void TDBXtractDlg::OnInit() {
 }
 
 void TDBXtractDlg::Busy(const std::function<void()>& action) {
-    if (busy_) return;
-    busy_ = true;
-    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    try {
-        action();
-    } catch (...) {
-        busy_ = false;
-        SetCursor(previous);
-        ShowState();
-        throw;
-    }
-    ShowState();
-    busy_ = false;
-    SetCursor(previous);
+    (void)RunBusy(busy_, action, [this] { ShowState(); });  // a second call while one runs is dropped
 }
 
 void TDBXtractDlg::ShowState() {

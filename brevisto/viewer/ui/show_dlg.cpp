@@ -130,20 +130,7 @@ void TShowDlg::SetUpFolderList() {
 }
 
 void TShowDlg::Busy(const std::function<void()>& action) {
-    if (busy_) return;
-    busy_ = true;
-    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    try {
-        action();
-    } catch (...) {
-        busy_ = false;
-        SetCursor(previous);
-        ShowState();
-        throw;
-    }
-    ShowState();
-    busy_ = false;
-    SetCursor(previous);
+    (void)RunBusy(busy_, action, [this] { ShowState(); });  // a second call while one runs is dropped
 }
 
 void TShowDlg::ShowState() {
