@@ -24,6 +24,7 @@
 #include "platform/posix/posix_platform.h"
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/test_platform.h"
 #include "tests/support/wm_store_writer.h"
 
@@ -485,20 +486,7 @@ protected:
         return result;
     }
 
-    // Every file below `folder` with its content.
-    std::map<std::string, std::string> Tree(const std::string& folder) {
-        std::map<std::string, std::string> tree;
-        for (const FindEntry& e : tp.files().Find(folder + "*")) {
-            if (e.IsDirectory()) {
-                tree[folder + e.name + "\\"] = "<Ordner>";
-                if (!e.IsLink())
-                    for (const auto& entry : Tree(folder + e.name + "\\")) tree.insert(entry);
-            } else {
-                tree[folder + e.name] = tp.ReadFile(folder + e.name);
-            }
-        }
-        return tree;
-    }
+    std::map<std::string, std::string> Tree(const std::string& folder) { return test::FileTree(tp, folder); }
 
     // The account files of a folder, by their names.
     std::vector<std::string> AccountFiles(const std::string& folder) {

@@ -22,6 +22,7 @@
 #include "tests/support/faulty_files.h"
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/test_platform.h"
 #include "tests/unit/zip_test_support.h"
 
@@ -231,20 +232,7 @@ protected:
         return texts;
     }
 
-    // Every file and folder below `folder` with its content.
-    std::map<std::string, std::string> Tree(const std::string& folder) {
-        std::map<std::string, std::string> tree;
-        for (const FindEntry& e : tp.files().Find(folder + "*")) {
-            if (e.IsDirectory()) {
-                tree[folder + e.name + "\\"] = "<Ordner>";
-                if (!e.IsLink())
-                    for (const auto& entry : Tree(folder + e.name + "\\")) tree.insert(entry);
-            } else {
-                tree[folder + e.name] = tp.ReadFile(folder + e.name);
-            }
-        }
-        return tree;
-    }
+    std::map<std::string, std::string> Tree(const std::string& folder) { return test::FileTree(tp, folder); }
     // On the POSIX backend the whole machine is the test's own; on Windows its folder.
     std::string Machine() { return tp.Posix() ? std::string("C:\\") : root; }
 

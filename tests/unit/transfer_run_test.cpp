@@ -23,6 +23,7 @@
 #include "tests/support/faulty_files.h"
 #include "tests/support/oe_identity.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/test_platform.h"
 #include "tests/support/wm_store_writer.h"
 #include "tests/unit/zip_test_support.h"
@@ -113,19 +114,7 @@ protected:
         return tp.prompter().messages.empty() ? std::string() : tp.prompter().messages.back().text;
     }
 
-    // Every file below `folder` with its content.
-    std::map<std::string, std::string> Tree(const std::string& folder) {
-        std::map<std::string, std::string> tree;
-        for (const FindEntry& e : tp.files().Find(folder + "*")) {
-            if (e.IsDirectory()) {
-                tree[folder + e.name + "\\"] = "<Ordner>";
-                for (const auto& entry : Tree(folder + e.name + "\\")) tree.insert(entry);
-            } else {
-                tree[folder + e.name] = tp.ReadFile(folder + e.name);
-            }
-        }
-        return tree;
-    }
+    std::map<std::string, std::string> Tree(const std::string& folder) { return test::FileTree(tp, folder); }
 
     mutable TestPlatform tp;
     RecordingRunView view;
