@@ -5,7 +5,8 @@
 #   tools/fuzz.sh all [SECONDS]             build, then fuzz every target in turn
 # Targets: regfile_import_fuzz, dbx_folders_fuzz, dbx_messages_fuzz, zip_reader_fuzz,
 # ini_profile_fuzz, wm_store_fuzz, install_script_fuzz, uninstall_info_fuzz, backup_info_fuzz,
-# reg_snapshot_fuzz, settings_transfer_fuzz, password_cipher_fuzz, account_file_fuzz.
+# reg_snapshot_fuzz, settings_transfer_fuzz, password_cipher_fuzz, account_file_fuzz,
+# parameter_file_fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -32,6 +33,7 @@ declare -A TARGET_SOURCES=(
   [settings_transfer_fuzz]="brevisto/transfer/settings_transfer.cpp brevisto/transfer/reg_snapshot.cpp brevisto/transfer/transfer_target.cpp brevisto/regfile/*.cpp brevisto/archive/*.cpp brevisto/shell/product.cpp brevisto/support/*.cpp common/*.cpp"
   [password_cipher_fuzz]="brevisto/automation/password_cipher.cpp brevisto/automation/sha1.cpp brevisto/automation/twofish.cpp"
   [account_file_fuzz]="brevisto/transfer/account_file.cpp"
+  [parameter_file_fuzz]="brevisto/automation/*.cpp brevisto/backup/*.cpp brevisto/mailstore/*.cpp brevisto/settings/*.cpp brevisto/support/*.cpp brevisto/archive/*.cpp brevisto/regfile/*.cpp brevisto/shell/*.cpp common/*.cpp"
 )
 
 build_one() {
@@ -80,19 +82,32 @@ seed_corpus() {
       fi ;;
     password_cipher_fuzz)
       printf 'YWJjZA==' > "$dir/seed-1.txt"; printf 'QUJD' > "$dir/seed-2.txt"; printf '!!!=' > "$dir/seed-3.txt" ;;
+    parameter_file_fuzz)
+      printf '[Identity]\r\nName=Haupt\r\nMailPath=C:\\Store\\\r\nGID={1A2B}\r\n[Setup]\r\nTempPath=C:\\Temp\\\r\nSavePath=C:\\Backups\\\r\nPasswort=YWJjZA==\r\n[Backup]\r\nUPDATE=0\r\n[Folders]\r\nF2=Inbox.dbx\r\nF3=..\\x.dbx\r\n[FoldersRealName]\r\nF2=Posteingang\r\n[OESetup]\r\nOE0=1\r\nOE3=1\r\n[IESetup]\r\nIE0=1\r\n' > "$dir/seed-1.bvt"
+      printf '[Identity]\r\nMailPath=C:\\Store\\\r\n[AllFolders]\r\nALL=1\r\n' > "$dir/seed-2.bvt"
+      printf '[Identity]\r\nMailPath=C:\\Store\r\n[Folders]\r\nF0=sub\\y.dbx\r\nF1=C:\\x.dbx\r\nF2=Inbox.dbx\r\n' > "$dir/seed-3.bvt" ;;
     account_file_fuzz)
       printf 'Pop3 Konto' > "$dir/seed-1.txt"; printf 'CON.txt' > "$dir/seed-2.txt"; printf 'a/b\\c:<x>&y.. ' > "$dir/seed-3.txt" ;;
   esac
 }
 
+# Each run appends a line to $OUT/results.tsv: date, target, seconds, executions, corpus
+# size, result ("clean" or the exit status of a run that found something).
 run_one() {
-  local target=$1 seconds=${2:-180}
+  local target=$1 seconds=${2:-180} rc=0
   [ -x "$OUT/$target" ] || build_one "$target"
   seed_corpus "$target"
-  mkdir -p "$OUT/artifacts"
+  mkdir -p "$OUT/artifacts" "$OUT/logs"
   "$OUT/$target" "$OUT/corpus/$target" -max_total_time="$seconds" -max_len=200000 \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$OUT/artifacts/$target-"
+    -artifact_prefix="$OUT/artifacts/$target-" 2>&1 | tee "$OUT/logs/$target.log" | tail -n 25 ||
+    rc=${PIPESTATUS[0]}
+  local execs
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$OUT/logs/$target.log" | tail -n 1)
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$target" "$seconds" "${execs:-?}" \
+    "$(find "$OUT/corpus/$target" -type f | wc -l)" "$([ "$rc" -eq 0 ] && echo clean || echo "failed($rc)")" \
+    >> "$OUT/results.tsv"
+  return "$rc"
 }
 
 case ${1:-} in
@@ -101,7 +116,9 @@ case ${1:-} in
     else for t in "${!TARGET_SOURCES[@]}"; do build_one "$t"; done; fi ;;
   run) run_one "${2:?target}" "${3:-180}" ;;
   all)
-    for t in "${!TARGET_SOURCES[@]}"; do build_one "$t"; done
-    for t in "${!TARGET_SOURCES[@]}"; do run_one "$t" "${2:-180}"; done ;;
+    failed=0
+    for t in $(printf '%s\n' "${!TARGET_SOURCES[@]}" | sort); do build_one "$t"; done
+    for t in $(printf '%s\n' "${!TARGET_SOURCES[@]}" | sort); do run_one "$t" "${2:-180}" || failed=1; done
+    exit "$failed" ;;
   *) sed -n '2,6p' "$0"; exit 2 ;;
 esac
