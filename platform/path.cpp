@@ -64,6 +64,12 @@ std::string ExtractFileName(const std::string& path) {
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name.find_first_of("\\/:") != std::string::npos) return false;
+    // Windows drops trailing dots and blanks, so "..." and ". ." name the folder itself.
+    return name.find_first_not_of(". ") != std::string::npos;
+}
+
 std::string ExtractFileExt(const std::string& path) {
     size_t pos = path.find_last_of(".\\:");
     if (pos == std::string::npos || path[pos] != '.') return std::string();

@@ -21,6 +21,9 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 // "C:" for "C:\x", "\\server\share" for "\\server\share\x", empty otherwise.
 std::string ExtractFileDrive(const std::string& path);
 bool IsAbsolutePath(const std::string& path);
+// The name of one file inside a folder: not empty, no folder or drive part (neither
+// separator), and not a name that Windows reads as "." or "..".
+bool IsPlainFileName(const std::string& name);
 
 // Windows wildcard match of a file name (case-insensitive; "*.*" matches names without a dot).
 bool WildcardMatch(const std::string& pattern, const std::string& name);

@@ -138,7 +138,9 @@ ParameterFile ReadParameterFile(Platform& platform, const std::string& path) {
             std::string name = ini.ReadEntry(key);
             if (ini.ErrorCode() == -1) name = fileName;
             result.folderNames.push_back(name);
-            if (FileExists(platform.files, store + fileName))
+            // The wizard writes bare file names of the store; anything else (a path edited
+            // in by hand, "..\x") would reach outside the store and is left out.
+            if (IsPlainFileName(fileName) && FileExists(platform.files, store + fileName))
                 result.autoFolders.push_back(MailFolderChoice{store + fileName, name});
         }
     } else {

@@ -313,6 +313,22 @@ TEST_F(ParameterFileTest, DisplayNamesArePairedByKeyNotByPosition) {
     EXPECT_EQ(p.save, (std::array<bool, kSaveOptionCount>{}));
 }
 
+// Found by fuzzing: a folder entry with a path in it chose files outside the mail store.
+TEST_F(ParameterFileTest, OnlyBareFileNamesOfTheStoreAreChosen) {
+    ASSERT_TRUE(tp.WriteFile(store + "b.dbx", "b"));
+    ASSERT_TRUE(ForceDirectories(tp.files(), store + "sub"));
+    ASSERT_TRUE(tp.WriteFile(store + "sub\\y.dbx", "y"));
+    ASSERT_TRUE(tp.WriteFile(tp.TempDir() + "x.dbx", "x"));
+    const std::string path = tp.TempDir() + "pfade.BVT";
+    ASSERT_TRUE(tp.WriteFile(path, std::string(kHandWritten) + "Passwort=\r\n[Folders]\r\n"
+                                       "F0=sub\\y.dbx\r\nF1=..\\x.dbx\r\nF2=../x.dbx\r\nF3=" +
+                                       tp.TempDir() + "x.dbx\r\nF4=...\r\nF5=b.dbx\r\n"));
+    const ParameterFile p = ReadParameterFile(tp.platform(), path);
+    EXPECT_EQ(p.folderNames.size(), 6u);
+    ASSERT_EQ(p.autoFolders.size(), 1u);
+    EXPECT_EQ(p.autoFolders[0].path, store + "b.dbx");
+}
+
 TEST_F(ParameterFileTest, OnlyAOneSwitchesAnOptionOn) {
     struct Case {
         const char* value;
