@@ -262,8 +262,10 @@ bool BelowProgramKey(const std::string& keyLine, const std::string& program) {
     if (parts.size() < 4 || !SameText(parts[0], "Software") || !SameText(parts[1], "Microsoft") ||
         !SameText(parts[2], program))
         return false;
+    // "." and ".." are no names the identity's keys have; a registry that took them as
+    // steps would leave the program's key.
     for (const std::string& part : parts)
-        if (part.empty()) return false;
+        if (part.empty() || part == "." || part == "..") return false;
     return true;
 }
 
