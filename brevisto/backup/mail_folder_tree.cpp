@@ -16,6 +16,7 @@ namespace bv {
 
 const char* const kMissingMark = " [... nicht vorhanden]";
 const char* const kUpdatedMark = " [aktualisiert]";
+const char* const kDamagedMark = " [beschädigt]";
 
 namespace {
 
@@ -94,6 +95,7 @@ bool ReadSeparator(const std::string& text, size_t& pos, char separator) {
 
 TFolderNodeStyle FolderNodeStyle(const std::string& text) {
     if (text.find(kMissingMark) != std::string::npos) return fnsMissing;
+    if (text.find(kDamagedMark) != std::string::npos) return fnsDamaged;
     if (text.find(kUpdatedMark) != std::string::npos) return fnsUpdated;
     return fnsNormal;
 }
@@ -102,6 +104,7 @@ uint32_t FolderNodeColor(TFolderNodeStyle style) {
     switch (style) {
         case fnsMissing: return 0x000000FF;  // RGB(255, 0, 0)
         case fnsUpdated: return 0x00008000;  // RGB(0, 128, 0)
+        case fnsDamaged: return 0x000060C0;  // RGB(192, 96, 0)
         default: return 0;
     }
 }
@@ -211,6 +214,7 @@ void MarkChangedMailFiles(Platform& platform, const std::string& storeFolder,
 
 void TMailFolderTree::Clear() {
     nodes_.Clear();
+    indexDamaged_ = false;
     Index();
 }
 
@@ -238,6 +242,7 @@ bool TMailFolderTree::ReadFolderIndex(const std::string& storeFolder) {
     file.LoadTree();
     const TDbxFolderList* list = file.FolderList();
     if (!list) return false;
+    indexDamaged_ = list->Incomplete();
     list->FillTreeNodes(nodes_);
     TDbxFolderList::SortTreeNodes(nodes_);
     ArrangeFolderTree(nodes_);
@@ -262,8 +267,9 @@ bool TMailFolderTree::LoadFolderTree(const TIdentitaet& identity, const std::str
         return false;
     }
     for (size_t i = 0; i < order_.size(); ++i) {
-        if (levels_[i] < 2) continue;
         FolderTreeNode& node = *order_[i];
+        if (levels_[i] == 0 && indexDamaged_) node.Text += kDamagedMark;
+        if (levels_[i] < 2) continue;
         // A folder without a file name has no file either: the path names the store folder.
         const std::string path = storeFolder_ + node.Info.FileName;
         if (!FileExists(p_.files, path)) {
@@ -273,6 +279,10 @@ bool TMailFolderTree::LoadFolderTree(const TIdentitaet& identity, const std::str
         }
         if (backupKind == bkUpdate && HasArchiveAttribute(p_.files, path))
             node.Text += kUpdatedMark;
+        // Only a message file can be judged; one that cannot be opened or is of another
+        // kind keeps its plain text.
+        TDbxFile file(p_.files, p_.system, path);
+        if (file.IsMessageFile() && !file.CountEntries().Complete()) node.Text += kDamagedMark;
     }
     UpdateFolderCount();
     return true;

@@ -14,21 +14,27 @@
 
 namespace bv {
 
-// Appended to a node text when the folder's DBX file is missing or was changed.
+// Appended to a node text when the folder's DBX file is missing or was changed, and when
+// the message index of a folder file (or the folder index, on the root node) holds fewer
+// entries than its header announces. A damaged file is still saved byte for byte.
 extern const char* const kMissingMark;  // " [... nicht vorhanden]"
 extern const char* const kUpdatedMark;  // " [aktualisiert]"
+extern const char* const kDamagedMark;  // " [beschädigt]"
 
 // How the tree view draws a node text.
 enum TFolderNodeStyle {
     fnsNormal = 0,
     fnsMissing = 1,  // red
     fnsUpdated = 2,  // bold, green
+    fnsDamaged = 3,  // bold, dark orange
 };
-// The style of a text: a missing file outranks a changed one.
+// The style of a text: a missing file outranks a damaged one, which outranks a changed one.
 TFolderNodeStyle FolderNodeStyle(const std::string& text);
 // The text colour of a style as 0x00BBGGRR; fnsNormal keeps the view's own colour (0).
 uint32_t FolderNodeColor(TFolderNodeStyle style);
-inline bool FolderNodeBold(TFolderNodeStyle style) { return style == fnsUpdated; }
+inline bool FolderNodeBold(TFolderNodeStyle style) {
+    return style == fnsUpdated || style == fnsDamaged;
+}
 
 // "%d von %d Mailordnern".
 std::string FolderCountText(int checked, int total);
@@ -81,7 +87,8 @@ public:
 
     // Fills the tree from `storeFolder` + "Folders.dbx" for the identity: arranged, every
     // node unchecked, missing folder files marked, changed ones marked in an update
-    // backup (backupKind 1), the count label refreshed. When the index cannot be read the
+    // backup (backupKind 1), damaged ones (and the root, when the folder index itself is
+    // damaged) marked, the count label refreshed. When the index cannot be read the
     // user is told so, the tree stays empty and the result is false (the wizard then
     // keeps "&Weiter >" disabled).
     bool LoadFolderTree(const TIdentitaet& identity, const std::string& storeFolder,
@@ -133,6 +140,7 @@ private:
 
     Platform& p_;
     std::string storeFolder_;
+    bool indexDamaged_ = false;
     FolderTreeNodes nodes_;
     std::vector<FolderTreeNode*> order_;
     std::vector<int> levels_;

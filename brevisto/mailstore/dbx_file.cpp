@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "brevisto/mailstore/dbx_tree.h"
 #include "platform/path.h"
 
 namespace bv {
@@ -41,7 +42,8 @@ void TDbxFile::Open(const std::string& fileName) {
     Close();
     fileName_ = fileName;
     if (!FileExists(files_, fileName)) return;
-    file_ = files_.Open(fileName, OpenMode::Read);
+    // Outlook Express may hold its files open for writing while they are read.
+    file_ = files_.Open(fileName, OpenMode::ReadShared);
     if (!file_) return;
     // A file shorter than the header leaves the rest zero.
     size_t done = 0;
@@ -69,6 +71,37 @@ TDbxFileKind TDbxFile::FileKind() const {
         case kClassKind3: return dfkKind3;
         default: return dfkUnknown;
     }
+}
+
+TDbxFile::EntryTally TDbxFile::CountEntries() {
+    EntryTally tally;
+    uint32_t root = 0;
+    switch (FileKind()) {
+        case dfkFolders:
+            tally.announced = HeaderValue(kFolderCount);
+            root = HeaderValue(kFolderRoot);
+            break;
+        case dfkMessages:
+            tally.announced = HeaderValue(kMessageCount);
+            root = HeaderValue(kMessageRoot);
+            break;
+        default:
+            return tally;
+    }
+    if (tally.announced == 0) return tally;
+    struct Entry {
+        uint32_t NodeOffset = 0;
+        uint32_t Position = 0;
+        uint32_t RecordOffset = 0;
+        std::vector<std::unique_ptr<Entry>> Items;
+    };
+    DbxReader reader(*file_);
+    DbxTreeWalker walker(reader, tally.announced);
+    auto headOnly = [&reader](Entry&, uint32_t offset) { return ReadDbxRecord(reader, offset, nullptr); };
+    std::vector<std::unique_ptr<Entry>> entries;
+    walker.Walk(root, entries, headOnly);
+    tally.found = walker.EntriesRead();
+    return tally;
 }
 
 void TDbxFile::LoadTree() {

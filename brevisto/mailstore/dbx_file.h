@@ -48,6 +48,16 @@ public:
     // A 32-bit field of the header (0 beyond what the file holds).
     uint32_t HeaderValue(size_t offset) const;
 
+    // For a folder index or message file: the entries its header announces and those its
+    // tree really holds, found by reading the nodes and the record heads only (quick
+    // enough for every folder of a store). Other kinds announce and hold none.
+    struct EntryTally {
+        uint32_t announced = 0;
+        uint32_t found = 0;
+        bool Complete() const { return found >= announced; }
+    };
+    EntryTally CountEntries();
+
 private:
     void Close();
 

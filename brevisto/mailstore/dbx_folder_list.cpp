@@ -27,14 +27,19 @@ TDbxFolderList::TDbxFolderList(FileStream& file, uint32_t entryCount, uint32_t r
 
 void TDbxFolderList::LoadTree() {
     root_.Items.clear();
+    entriesRead_ = 0;
     if (entryCount_ == 0) return;
     DbxReader reader(file_);
-    DbxTreeWalker walker(reader);
-    auto load = [](TDbxFolder& folder, const DbxRecord& record) {
+    DbxTreeWalker walker(reader, entryCount_);
+    auto load = [&reader](TDbxFolder& folder, uint32_t offset) {
+        DbxRecord record;
+        if (!ReadDbxRecord(reader, offset, &record)) return false;
         FillFolderInfo(record, folder.Info);
         folder.DisplayName = folder.Info.Name;
+        return true;
     };
     walker.Walk(rootNodeOffset_, root_.Items, load);
+    entriesRead_ = walker.EntriesRead();
 }
 
 std::vector<const TDbxFolder*> TDbxFolderList::FileOrder() const {

@@ -41,10 +41,17 @@ public:
     // Every entry in file order (the root not included).
     std::vector<const TDbxFolder*> FileOrder() const;
 
+    // The header's count and the entries that could be read; fewer read means a damaged
+    // index whose missing folders the tree cannot show.
+    uint32_t EntryCount() const { return entryCount_; }
+    uint32_t EntriesRead() const { return entriesRead_; }
+    bool Incomplete() const { return entriesRead_ < entryCount_; }
+
 private:
     FileStream& file_;
     uint32_t entryCount_;
     uint32_t rootNodeOffset_;
+    uint32_t entriesRead_ = 0;
     TDbxFolder root_;
 };
 

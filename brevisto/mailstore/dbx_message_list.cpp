@@ -10,13 +10,18 @@ TDbxMessageList::TDbxMessageList(FileStream& file, System& system, uint32_t entr
 
 void TDbxMessageList::LoadTree() {
     items_.clear();
+    entriesRead_ = 0;
     if (entryCount_ == 0) return;
     DbxReader reader(file_);
-    DbxTreeWalker walker(reader);
-    auto load = [this](TDbxMessage& message, const DbxRecord& record) {
+    DbxTreeWalker walker(reader, entryCount_);
+    auto load = [this, &reader](TDbxMessage& message, uint32_t offset) {
+        DbxRecord record;
+        if (!ReadDbxRecord(reader, offset, &record)) return false;
         FillMessageInfo(record, system_, message.Info);
+        return true;
     };
     walker.Walk(rootNodeOffset_, items_, load);
+    entriesRead_ = walker.EntriesRead();
 }
 
 std::vector<const TDbxMessage*> TDbxMessageList::FileOrder() const {

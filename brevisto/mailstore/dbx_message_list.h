@@ -31,11 +31,17 @@ public:
     // Every entry in file order.
     std::vector<const TDbxMessage*> FileOrder() const;
 
+    // The header's count and the entries that could be read.
+    uint32_t EntryCount() const { return entryCount_; }
+    uint32_t EntriesRead() const { return entriesRead_; }
+    bool Incomplete() const { return entriesRead_ < entryCount_; }
+
 private:
     FileStream& file_;
     System& system_;
     uint32_t entryCount_;
     uint32_t rootNodeOffset_;
+    uint32_t entriesRead_ = 0;
     std::vector<std::unique_ptr<TDbxMessage>> items_;
 };
 

@@ -35,6 +35,8 @@ bool DbxTreeWalker::ReadNode(uint32_t offset, DbxNode& node) {
 
     uint8_t raw[DbxLimits::NodeSize];
     if (!reader_.ReadAt(offset, raw, sizeof raw)) return false;
+    // Every node starts with its own offset; anything else is a pointer into other data.
+    if (U32(raw) != offset) return false;
     visited_.insert(offset);
 
     node.firstChild = U32(raw + 0x08);
@@ -47,22 +49,27 @@ bool DbxTreeWalker::ReadNode(uint32_t offset, DbxNode& node) {
     return true;
 }
 
-bool ReadDbxRecord(DbxReader& reader, uint32_t offset, DbxRecord& record) {
+bool ReadDbxRecord(DbxReader& reader, uint32_t offset, DbxRecord* record) {
     uint8_t head[12];
     if (!reader.ReadAt(offset, head, sizeof head)) return false;
+    // Like a node, a record starts with its own offset.
+    if (U32(head) != offset) return false;
     const uint32_t length = U32(head + 4);
     if (length == 0) return true;
-    if (length > DbxLimits::MaxRecordLength) return false;
+    const uint64_t bodyStart = uint64_t{offset} + sizeof head;
+    if (length > DbxLimits::MaxRecordLength || bodyStart + length > reader.FileSize())
+        return false;
+    if (!record) return true;
     Bytes body(length);
-    if (!reader.ReadAt(uint64_t{offset} + sizeof head, body.data(), body.size())) return false;
+    if (!reader.ReadAt(bodyStart, body.data(), body.size())) return false;
 
     const uint32_t fieldCount = std::min<uint32_t>(head[0x0A], length / 4);
-    record.fields.reserve(fieldCount);
+    record->fields.reserve(fieldCount);
     for (uint32_t i = 0; i < fieldCount; ++i) {
         const uint32_t entry = U32(body.data() + 4 * i);
-        record.fields.push_back({static_cast<uint8_t>(entry & 0xFF), entry >> 8});
+        record->fields.push_back({static_cast<uint8_t>(entry & 0xFF), entry >> 8});
     }
-    record.data.assign(body.begin() + 4 * fieldCount, body.end());
+    record->data.assign(body.begin() + 4 * fieldCount, body.end());
     return true;
 }
 

@@ -1,7 +1,10 @@
 // The tree of 636-byte nodes that both DBX file kinds use, read with every offset checked
-// against the file's real size. Corrupt trees give what could be read: nodes outside the
-// file, nodes met a second time or overlapping one already read, and nodes deeper than
-// any real tree are left out.
+// against the file's real size. Corrupt trees give what could be read, and nothing that
+// is not there: nodes outside the file, nodes that do not name their own offset, nodes met
+// a second time or overlapping one already read, and nodes deeper than any real tree are
+// not walked; an entry whose record cannot be read (outside the file, not naming its own
+// offset) is dropped; and never more entries are read than the file's header announces,
+// so the caller can tell a damaged index by fewer entries read than announced.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -44,37 +47,52 @@ struct DbxNode {
     std::vector<Entry> entries;
 };
 
-bool ReadDbxRecord(DbxReader& reader, uint32_t offset, DbxRecord& record);
+// False when no record stands at `offset`: its head or body lies outside the file, it does
+// not name its own offset, or it cannot be read. `record` may be null to check the head
+// and the body's place only, without reading the body.
+bool ReadDbxRecord(DbxReader& reader, uint32_t offset, DbxRecord* record);
 
 // Walks one tree, building entries of type T, which needs NodeOffset, Position,
-// RecordOffset and Items (its own list of further entries).
+// RecordOffset and Items (its own list of further entries). `load(entry, offset)` reads
+// the entry's record and says whether there is one; entries without are dropped, and the
+// entries that follow them in file order take their place in the list.
 class DbxTreeWalker {
 public:
-    explicit DbxTreeWalker(DbxReader& reader) : reader_(reader) {}
+    DbxTreeWalker(DbxReader& reader, uint32_t announcedEntries)
+        : reader_(reader), remaining_(announcedEntries) {}
 
     template <class T, class LoadRecord>
     void Walk(uint32_t nodeOffset, std::vector<std::unique_ptr<T>>& target, LoadRecord& load,
               int depth = 0) {
         DbxNode node;
-        if (depth > DbxLimits::MaxTreeDepth || !ReadNode(nodeOffset, node)) return;
+        if (remaining_ == 0 || depth > DbxLimits::MaxTreeDepth || !ReadNode(nodeOffset, node))
+            return;
         if (node.firstChild != 0) Walk(node.firstChild, target, load, depth + 1);
-        for (size_t k = 0; k < node.entries.size(); ++k) {
+        for (size_t k = 0; k < node.entries.size() && remaining_ > 0; ++k) {
             auto entry = std::make_unique<T>();
             entry->NodeOffset = nodeOffset;
             entry->Position = static_cast<uint32_t>(k + 1);
             entry->RecordOffset = node.entries[k].record;
-            DbxRecord record;
-            if (ReadDbxRecord(reader_, entry->RecordOffset, record)) load(*entry, record);
+            const bool present = load(*entry, entry->RecordOffset);
+            if (present) {
+                --remaining_;
+                ++read_;
+            }
             if (node.entries[k].child != 0)
-                Walk(node.entries[k].child, entry->Items, load, depth + 1);
-            target.push_back(std::move(entry));
+                Walk(node.entries[k].child, present ? entry->Items : target, load, depth + 1);
+            if (present) target.push_back(std::move(entry));
         }
     }
+
+    // Entries kept so far.
+    uint32_t EntriesRead() const { return read_; }
 
 private:
     bool ReadNode(uint32_t offset, DbxNode& node);
 
     DbxReader& reader_;
+    uint32_t remaining_;
+    uint32_t read_ = 0;
     std::set<uint32_t> visited_;
 };
 

@@ -166,6 +166,44 @@ TEST_F(BackupRunTest, FullBackupHoldsEveryGroupInItsOrder) {
         EXPECT_FALSE(FileExists(tp.files(), run.TempFolder() + staged)) << staged;
 }
 
+// A mail folder file or folder index whose inner tree is damaged is still mail: the backup
+// takes the files as they are, byte for byte, and does not judge them.
+TEST_F(BackupRunTest, DamagedMailFilesAreSavedByteForByte) {
+    std::string inbox = tp.ReadFile(store + "Inbox.dbx");
+    std::string folders = tp.ReadFile(store + "Folders.dbx");
+    ASSERT_GT(inbox.size(), 0x2600u);
+    ASSERT_GT(folders.size(), 0x2600u);
+    // Over the message tree's root node and over the first folder record.
+    auto at = [](const std::string& bytes, size_t offset) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset])) |
+               static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset + 1])) << 8 |
+               static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset + 2])) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset + 3])) << 24;
+    };
+    const uint32_t messageRoot = at(inbox, 0xE4);
+    ASSERT_LT(messageRoot + 0x27Cu, inbox.size());
+    inbox.replace(messageRoot, 0x27C, 0x27C, '\xA5');
+    const uint32_t folderRoot = at(folders, 0xEC);
+    const uint32_t firstRecord = at(folders, folderRoot + 0x18);
+    ASSERT_LT(firstRecord + 16u, folders.size());
+    folders.replace(firstRecord, 16, 16, '\x5A');
+    ASSERT_TRUE(tp.WriteFile(store + "Inbox.dbx", inbox));
+    ASSERT_TRUE(tp.WriteFile(store + "Folders.dbx", folders));
+
+    BackupRun run(tp.platform(), view, Options(0, "Beschaedigt"));
+    const BackupOutcome outcome = run.Execute();
+    ASSERT_TRUE(outcome.succeeded) << outcome.statusText;
+
+    const std::string unpacked = root + "Entpackt";
+    TZipReader reader(tp.platform());
+    reader.SetZipName(backups + "Beschaedigt.bvq");
+    reader.SetDestDir(unpacked);
+    reader.FilesList() = {"Inbox.dbx", "Folders.dbx"};
+    EXPECT_EQ(reader.ExtractMatching(), 2);
+    EXPECT_TRUE(tp.ReadFile(unpacked + "\\Inbox.dbx") == inbox);
+    EXPECT_TRUE(tp.ReadFile(unpacked + "\\Folders.dbx") == folders);
+}
+
 TEST_F(BackupRunTest, FavouritesDictionariesAndFirefoxInTheirPlaces) {
     if (!tp.Posix()) GTEST_SKIP() << "these groups read the user's real folders on Windows";
     TPathComponent folders(tp.platform());

@@ -1,6 +1,7 @@
 // The DBX reader on a real Outlook Express 6 store and on generated, partly corrupt files.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -373,10 +374,11 @@ TEST_F(DbxReaderTest, CyclesAndOverlappingNodesAreWalkedOnce) {
     // and the last entry points into the middle of the root node.
     w.SetNode(root, root, {{a, second}, {c, root + 12}});
     w.SetNode(second, root, {{b, second}, {b, root}});
-    w.SetFolderTree(3, root);
+    w.SetFolderTree(4, root);
     auto file = Load(w);
     EXPECT_EQ(Names(file->FolderList()->FileOrder()),
               (std::vector<std::string>{"A", "B", "B", "C"}));
+    EXPECT_FALSE(file->FolderList()->Incomplete());
 }
 
 TEST_F(DbxReaderTest, OffsetsOutsideTheFileAreSkipped) {
@@ -390,14 +392,11 @@ TEST_F(DbxReaderTest, OffsetsOutsideTheFileAreSkipped) {
                                 {end - 6, 0}});
     w.SetFolderTree(5, root);
     auto file = Load(w);
-    const auto order = file->FolderList()->FileOrder();
-    ASSERT_EQ(order.size(), 5u);
-    EXPECT_EQ(order[0]->Info.Name, "A");
-    EXPECT_EQ(order[1]->Info.Name, "");  // record beyond the end
-    EXPECT_EQ(order[1]->RecordOffset, 0xFFFFFFF8u);
-    EXPECT_EQ(order[2]->Info.Name, "B");
-    EXPECT_EQ(order[3]->Info.Name, "");  // its length reaches past the end
-    EXPECT_EQ(order[4]->Info.Name, "");  // the head does not fit
+    // Entries whose record lies beyond the end, reaches past it or whose head does not fit
+    // are no folders: dropped, and the list tells that it is short.
+    EXPECT_EQ(Names(file->FolderList()->FileOrder()), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(file->FolderList()->EntriesRead(), 2u);
+    EXPECT_TRUE(file->FolderList()->Incomplete());
 
     // A root node beyond the end: nothing, whatever the header counts. (The first reader
     // lets go of the file first: Windows refuses to rewrite a file that is open.)
@@ -419,6 +418,110 @@ TEST_F(DbxReaderTest, DeepChainsStopAtTheDepthLimit) {
     // The deepest node read comes first in file order.
     EXPECT_EQ(order.front()->NodeOffset, nodes[DbxLimits::MaxTreeDepth]);
     EXPECT_EQ(order.back()->NodeOffset, nodes[0]);
+}
+
+// --- damaged indexes --------------------------------------------------------------------
+
+// A store whose tree spans a first-child node, a root node and a node below an entry:
+// F1 F2 | F3 [F4] F5 in file order.
+struct SpreadTree {
+    std::vector<uint8_t> bytes;
+    std::vector<uint32_t> records;
+    uint32_t before = 0, between = 0, root = 0;
+};
+
+SpreadTree MakeSpreadTree(uint32_t fileClass, uint32_t announced = 5) {
+    DbxWriter w(fileClass);
+    SpreadTree t;
+    for (uint32_t i = 1; i <= 5; ++i)
+        t.records.push_back(w.AddRecord(fileClass == DbxClass::Folders
+                                            ? Folder(i, 0, "F" + std::to_string(i))
+                                            : std::vector<DbxField>{DbxField::String(0x05, "F" + std::to_string(i))}));
+    t.before = w.AddNode(0, {{t.records[0], 0}, {t.records[1], 0}});
+    t.between = w.AddNode(0, {{t.records[3], 0}});
+    t.root = w.AddNode(t.before, {{t.records[2], t.between}, {t.records[4], 0}});
+    if (fileClass == DbxClass::Folders) w.SetFolderTree(announced, t.root);
+    else w.SetMessageTree(announced, t.root);
+    t.bytes = w.Build();
+    return t;
+}
+
+void Smear(std::vector<uint8_t>& bytes, uint32_t offset, size_t count, uint8_t value = 0xA5) {
+    for (size_t i = 0; i < count && offset + i < bytes.size(); ++i) bytes[offset + i] = value;
+}
+
+// Copies of a good index, damaged in one place each. Neither tree kind may show an entry
+// that is not there, and both must say how many of the announced entries they found.
+TEST_F(DbxReaderTest, DamagedIndexesYieldOnlyRealEntriesAndTellTheyAreShort) {
+    struct Case {
+        const char* what;
+        std::function<void(SpreadTree&)> damage;
+        std::vector<std::string> names;
+        uint32_t announced;
+    };
+    const std::vector<Case> cases = {
+        {"intact", [](SpreadTree&) {}, {"F1", "F2", "F3", "F4", "F5"}, 5},
+        {"root node overwritten", [](SpreadTree& t) { Smear(t.bytes, t.root, DbxLimits::NodeSize); },
+         {}, 5},
+        {"root node zeroed", [](SpreadTree& t) { Smear(t.bytes, t.root, DbxLimits::NodeSize, 0); },
+         {}, 5},
+        {"one record head overwritten",
+         [](SpreadTree& t) { Smear(t.bytes, t.records[1], 12); }, {"F1", "F3", "F4", "F5"}, 5},
+        // The entry goes, the entries of the node behind it stay in their place.
+        {"record of an entry with a child node overwritten",
+         [](SpreadTree& t) { Smear(t.bytes, t.records[2], 4); }, {"F1", "F2", "F4", "F5"}, 5},
+        {"record length reaching past the end",
+         [](SpreadTree& t) { Smear(t.bytes, t.records[4] + 4, 4, 0x7F); }, {"F1", "F2", "F3", "F4"}, 5},
+        // A node that does not name its own offset is not read as one.
+        {"first-child node moved",
+         [](SpreadTree& t) { Smear(t.bytes, t.before, 4); }, {"F3", "F4", "F5"}, 5},
+        {"node below an entry moved",
+         [](SpreadTree& t) { Smear(t.bytes, t.between, 4); }, {"F1", "F2", "F3", "F5"}, 5},
+        {"file cut in the last node",
+         [](SpreadTree& t) { t.bytes.resize(t.root + 100); }, {}, 5},
+        // More entries than announced: only as many as announced are read.
+        {"header announces fewer", [](SpreadTree&) {}, {"F1", "F2", "F3"}, 3},
+        {"header announces more", [](SpreadTree&) {}, {"F1", "F2", "F3", "F4", "F5"}, 9},
+    };
+    for (const uint32_t fileClass : {DbxClass::Folders, DbxClass::Messages}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (fileClass == DbxClass::Folders ? " (folders)" : " (messages)"));
+            SpreadTree t = MakeSpreadTree(fileClass, c.announced);
+            c.damage(t);
+            const std::string path = tp.TempDir() + "beschaedigt.dbx";
+            ASSERT_TRUE(tp.WriteFile(path, std::string(t.bytes.begin(), t.bytes.end())));
+            {
+                TDbxFile file(tp.files(), tp.system(), path);
+                file.LoadTree();
+                std::vector<std::string> names;
+                uint32_t announced = 0, read = 0;
+                bool incomplete = false;
+                if (fileClass == DbxClass::Folders) {
+                    ASSERT_NE(file.FolderList(), nullptr);
+                    names = Names(file.FolderList()->FileOrder());
+                    announced = file.FolderList()->EntryCount();
+                    read = file.FolderList()->EntriesRead();
+                    incomplete = file.FolderList()->Incomplete();
+                } else {
+                    ASSERT_NE(file.MessageList(), nullptr);
+                    for (const TDbxMessage* m : file.MessageList()->FileOrder()) names.push_back(m->Info.Text05);
+                    announced = file.MessageList()->EntryCount();
+                    read = file.MessageList()->EntriesRead();
+                    incomplete = file.MessageList()->Incomplete();
+                }
+                EXPECT_EQ(names, c.names);
+                EXPECT_EQ(announced, c.announced);
+                EXPECT_EQ(read, c.names.size());
+                EXPECT_EQ(incomplete, c.names.size() < c.announced);
+                // The quick count of the wizard agrees with the full reading.
+                const TDbxFile::EntryTally tally = file.CountEntries();
+                EXPECT_EQ(tally.announced, c.announced);
+                EXPECT_EQ(tally.found, c.names.size());
+                EXPECT_EQ(tally.Complete(), !incomplete);
+            }
+            ASSERT_TRUE(tp.files().DeleteFile(path));
+        }
+    }
 }
 
 // --- message files --------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include "brevisto/backup/backup_chain.h"
 #include "brevisto/backup/mail_folder_tree.h"
+#include "brevisto/mailstore/dbx_file.h"
 #include "brevisto/settings/settings_store.h"
 #include "common/msg_box.h"
 #include "platform/posix/posix_platform.h"
@@ -193,6 +194,76 @@ TEST_F(MailFolderTreeTest, DeletedFolderFileIsMarkedUncheckedAndCheckedAgainByAl
     const auto present = tree.PresentFolderFiles();
     ASSERT_EQ(present.size(), 1u);
     EXPECT_EQ(present[0].Path, store + "Posteingang.dbx");
+}
+
+// --- damaged files ------------------------------------------------------------------------
+
+// A message file with `stored` message records, whose header announces `announced`.
+void WriteMessageFile(Files& files, const std::string& path, uint32_t stored, uint32_t announced) {
+    DbxWriter w(test::DbxClass::Messages);
+    std::vector<DbxNodeEntry> entries;
+    for (uint32_t i = 0; i < stored; ++i)
+        entries.push_back({w.AddRecord({DbxField::String(0x05, "Betreff " + std::to_string(i))}), 0});
+    w.SetMessageTree(announced, w.AddNode(0, entries));
+    ASSERT_TRUE(w.WriteTo(files, path));
+}
+
+TEST_F(MailFolderTreeTest, FoldersWhoseIndexIsShortAreMarkedAndStillSaved) {
+    const std::string store = MakeStore("store", {{1, 0, "Lokale Ordner", ""},
+                                                  {4, 1, "Posteingang", "Posteingang.dbx", 3, 1},
+                                                  {20, 1, "Archiv", "Archiv.dbx", 7},
+                                                  {21, 1, "Notizen", "Notizen.dbx", 1},
+                                                  {22, 1, "Leer", "Leer.dbx"}});
+    WriteMessageFile(tp.files(), store + "Posteingang.dbx", 3, 3);
+    WriteMessageFile(tp.files(), store + "Archiv.dbx", 4, 7);  // three records lost
+    ASSERT_TRUE(tp.WriteFile(store + "Notizen.dbx", "kein DBX"));  // cannot be judged
+    WriteMessageFile(tp.files(), store + "Leer.dbx", 0, 0);
+
+    ASSERT_TRUE(tree.LoadFolderTree(identity, store, bkFull));
+    EXPECT_EQ(Dump(tree),
+              "Outlook Express\n"
+              "  Lokale Ordner\n"
+              "    Posteingang (3)\n"
+              "    Archiv (7) [beschädigt]\n"
+              "    Leer (0)\n"
+              "    Notizen (1)\n");
+    const auto archive = static_cast<size_t>(IndexOf(tree, "Archiv"));
+    EXPECT_EQ(tree.Style(archive), fnsDamaged);
+    EXPECT_TRUE(FolderNodeBold(fnsDamaged));
+    // Marked, not left out: "A&lle" takes it and the run saves its file.
+    EXPECT_EQ(tree.CheckAll(), 5);
+    std::vector<std::string> saved;
+    for (const TMailFolderFile& f : tree.CheckedFolderFiles()) saved.push_back(f.FileName);
+    EXPECT_EQ(saved, (std::vector<std::string>{"Posteingang.dbx", "Archiv.dbx", "Leer.dbx", "Notizen.dbx"}));
+}
+
+TEST_F(MailFolderTreeTest, AFolderIndexWithAnUnreadableRecordMarksTheRoot) {
+    const std::string store = MakeStore("store", {{1, 0, "Lokale Ordner", ""},
+                                                  {4, 1, "Posteingang", "Posteingang.dbx", 3, 1},
+                                                  {20, 1, "Archiv", "Archiv.dbx", 7}});
+    WriteMessageFile(tp.files(), store + "Posteingang.dbx", 3, 3);
+    WriteMessageFile(tp.files(), store + "Archiv.dbx", 7, 7);
+    // Overwrite the head of the last folder record: the index announces three folders.
+    std::string index = tp.ReadFile(store + "Folders.dbx");
+    TDbxFile probe(tp.files(), tp.system(), store + "Folders.dbx");
+    probe.LoadTree();
+    ASSERT_NE(probe.FolderList(), nullptr);
+    const auto order = probe.FolderList()->FileOrder();
+    ASSERT_EQ(order.size(), 3u);
+    const uint32_t lastRecord = order.back()->RecordOffset;
+    probe.Open("");
+    index.replace(lastRecord, 12, 12, '\xEE');
+    ASSERT_TRUE(tp.WriteFile(store + "Folders.dbx", index));
+
+    ASSERT_TRUE(tree.LoadFolderTree(identity, store, bkFull));
+    EXPECT_EQ(Dump(tree),
+              "Outlook Express [beschädigt]\n"
+              "  Lokale Ordner\n"
+              "    Posteingang (3)\n");
+    EXPECT_EQ(tree.Style(0), fnsDamaged);
+    // The reading for the parameter file sees the same tree, without marks.
+    ASSERT_TRUE(tree.ReadFolderIndex(store));
+    EXPECT_EQ(tree.Text(0), "Outlook Express");
 }
 
 TEST_F(MailFolderTreeTest, UnreadableFolderIndexTellsTheUserAndLeavesNoTree) {
@@ -408,6 +479,8 @@ TEST_F(MailFolderTreeTest, DrawingStyleFollowsTheMarks) {
         {"Posteingang (3) [... nicht vorhanden]", fnsMissing, 0x0000FF, false},
         {"Posteingang (3) [aktualisiert]", fnsUpdated, 0x008000, true},
         {"Posteingang (3) [... nicht vorhanden] [aktualisiert]", fnsMissing, 0x0000FF, false},
+        {"Archiv (7) [beschädigt]", fnsDamaged, 0x0060C0, true},
+        {"Archiv (7) [aktualisiert] [beschädigt]", fnsDamaged, 0x0060C0, true},
         // Only the marks with their leading blank count.
         {"[aktualisiert]", fnsNormal, 0, false},
         {"Ordner [... nicht vorhanden", fnsNormal, 0, false},
