@@ -11,6 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 OUT=${FUZZ_OUT:-$ROOT/build/fuzz}
+export CCACHE_DIR=${CCACHE_DIR:-$ROOT/build/ccache}
 CXX=${FUZZ_CXX:-clang++}
 # clang has no -fexec-charset for code page 1252; the parsers under test do not depend
 # on the code page of literals.
@@ -36,12 +37,26 @@ declare -A TARGET_SOURCES=(
   [parameter_file_fuzz]="brevisto/automation/*.cpp brevisto/backup/*.cpp brevisto/mailstore/*.cpp brevisto/settings/*.cpp brevisto/support/*.cpp brevisto/archive/*.cpp brevisto/regfile/*.cpp brevisto/shell/*.cpp common/*.cpp"
 )
 
+# Objects are compiled one by one through ccache, so the targets share what they have in
+# common and a rebuild after a change compiles only what changed.
+compile_one() {
+  local src=$1 obj=$OUT/obj/${1%.cpp}.o
+  mkdir -p "$(dirname "$obj")"
+  ccache "$CXX" "${FLAGS[@]}" -c -o "$obj" "$src"
+}
+
 build_one() {
-  local target=$1
-  mkdir -p "$OUT/obj"
-  # shellcheck disable=SC2086
-  "$CXX" "${FLAGS[@]}" -o "$OUT/$target" "tests/fuzz/$target.cpp" \
-    ${TARGET_SOURCES[$target]} "${PLATFORM_SOURCES[@]}" -lz
+  local target=$1 src objs=()
+  local sources
+  # shellcheck disable=SC2206
+  sources=("tests/fuzz/$target.cpp" ${TARGET_SOURCES[$target]} "${PLATFORM_SOURCES[@]}")
+  export -f compile_one
+  export OUT CXX CCACHE_DIR
+  export FLAGS_TEXT="${FLAGS[*]}"
+  printf '%s\n' "${sources[@]}" |
+    xargs -P 2 -I{} bash -c 'FLAGS=($FLAGS_TEXT); compile_one "$1"' _ {}
+  for src in "${sources[@]}"; do objs+=("$OUT/obj/${src%.cpp}.o"); done
+  "$CXX" "${FLAGS[@]}" -o "$OUT/$target" "${objs[@]}" -lz
   echo "built $OUT/$target"
 }
 
@@ -95,7 +110,7 @@ seed_corpus() {
 # size, result ("clean" or the exit status of a run that found something).
 run_one() {
   local target=$1 seconds=${2:-180} rc=0
-  [ -x "$OUT/$target" ] || build_one "$target"
+  build_one "$target"  # cheap when nothing changed; never fuzz a stale binary
   seed_corpus "$target"
   mkdir -p "$OUT/artifacts" "$OUT/logs"
   "$OUT/$target" "$OUT/corpus/$target" -max_total_time="$seconds" -max_len=200000 \

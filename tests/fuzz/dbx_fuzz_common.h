@@ -1,5 +1,7 @@
 // Feeds fuzz input to the DBX reader as a file of the given class: loading, filling and
-// sorting must end without reading outside the file or the buffers, whatever the bytes.
+// sorting must end without reading outside the file or the buffers, whatever the bytes;
+// never more entries than the header announces, and the quick count of the wizard must
+// find exactly the entries the full reading keeps.
 #pragma once
 #include <cstring>
 #include <vector>
@@ -19,17 +21,24 @@ inline void RunDbx(const uint8_t* data, size_t size, uint32_t fileClass) {
     const std::string path = WriteInput(p.files, "fuzz.dbx", bytes.data(), bytes.size());
 
     TDbxFile file(p.files, p.system, path);
+    const TDbxFile::EntryTally tally = file.CountEntries();
     file.LoadTree();
     if (TDbxFolderList* folders = file.FolderList()) {
         FolderTreeNodes nodes;
         folders->FillTreeNodes(nodes);
         TDbxFolderList::SortTreeNodes(nodes);
-        if (nodes.Count() != folders->FileOrder().size() + 1) abort();
+        const size_t read = folders->FileOrder().size();
+        if (nodes.Count() != read + 1) abort();
+        if (read != folders->EntriesRead() || read > folders->EntryCount()) abort();
+        if (tally.announced != folders->EntryCount() || tally.found != read) abort();
     }
     if (TDbxMessageList* messages = file.MessageList()) {
         size_t textBytes = 0;
         for (const TDbxMessage* m : messages->FileOrder()) textBytes += m->Info.Text05.size();
         (void)textBytes;
+        const size_t read = messages->FileOrder().size();
+        if (read != messages->EntriesRead() || read > messages->EntryCount()) abort();
+        if (tally.announced != messages->EntryCount() || tally.found != read) abort();
     }
 }
 
