@@ -45,6 +45,10 @@ public:
     virtual uint64_t Position() = 0;
     virtual uint64_t Size() = 0;
     [[nodiscard]] virtual bool Truncate() = 0;  // ends the file at the current position
+    // Writes everything written so far through to the disk: a file that replaces another
+    // must be on the disk before the rename is, or a power loss leaves an empty file.
+    // A stream that cannot flush says so rather than promise what it cannot keep.
+    [[nodiscard]] virtual bool Flush() { return false; }
     // Flushes and closes; false if anything written could not be stored.
     [[nodiscard]] virtual bool Close() = 0;
 };
@@ -80,6 +84,7 @@ public:
 
     [[nodiscard]] virtual bool CreateDirectory(const std::string& path, long* error = nullptr) = 0;
     [[nodiscard]] virtual bool RemoveDirectory(const std::string& path) = 0;
+    // Fails with a sharing violation while the file is open (any process), as on Windows.
     [[nodiscard]] virtual bool DeleteFile(const std::string& path, long* error = nullptr) = 0;
     [[nodiscard]] virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
     // Renames; with replaceExisting an existing target is replaced in one step.

@@ -1,8 +1,11 @@
 #include "brevisto/archive/zip_io.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/path.h"
 
 namespace bv::zip {
 
@@ -84,6 +87,44 @@ std::unique_ptr<FileStream> CreateUniqueFile(Files& files, System& system,
     }
     path.clear();
     return nullptr;
+}
+
+namespace {
+
+// Only names of CreateUniqueFile's form: a user's own "~bz...tmp" file is none of ours.
+bool IsUniqueFileName(const std::string& name, const std::string& prefix) {
+    constexpr size_t kDigits = 6;
+    if (name.size() != prefix.size() + kDigits + 4) return false;
+    if (!WildcardMatch(prefix + "*.tmp", name)) return false;
+    for (size_t i = prefix.size(); i < prefix.size() + kDigits; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+}  // namespace
+
+int RemoveStaleUniqueFiles(Files& files, const std::string& folder, const std::string& prefix) {
+    int removed = 0;
+    for (const FindEntry& e : files.Find(folder + prefix + "*.tmp")) {
+        if (e.IsDirectory() || e.IsLink() || !IsUniqueFileName(e.name, prefix)) continue;
+        // A file in use is refused by DeleteFile: that run is still going and keeps it.
+        if (files.DeleteFile(folder + e.name)) ++removed;
+    }
+    return removed;
+}
+
+std::string SetAsidePath(const std::string& target) { return target + ".~bv"; }
+
+void RecoverSetAside(Files& files, const std::string& target) {
+    const std::string aside = SetAsidePath(target);
+    const uint32_t asideAttrs = files.GetAttributes(aside);
+    if (asideAttrs == FileAttr::Invalid || (asideAttrs & FileAttr::Directory)) return;
+    // Nothing to report if either fails: the next run tries again, and the archive's own
+    // absence is what the caller sees.
+    if (files.GetAttributes(target) == FileAttr::Invalid)
+        (void)files.MoveFile(aside, target, false);
+    else
+        (void)files.DeleteFile(aside);
 }
 
 }  // namespace bv::zip

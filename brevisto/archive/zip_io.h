@@ -45,4 +45,17 @@ std::unique_ptr<FileStream> CreateUniqueFile(Files& files, System& system,
                                              const std::string& folder, const std::string& prefix,
                                              std::string& path);
 
+// Removes the temporary files of `prefix` that CreateUniqueFile made in `folder` and a killed
+// run left behind. A file that is still open (another run writing it) cannot be deleted and
+// stays. Returns how many were removed.
+int RemoveStaleUniqueFiles(Files& files, const std::string& folder, const std::string& prefix);
+
+// The copy of `target` that a replacing move on Windows 9x sets aside until the new file is
+// in place (see Files::MoveFile of the Win32 backend).
+std::string SetAsidePath(const std::string& target);
+// A run killed between the two renames of such a move left the old file only under the
+// set-aside name: it is put back. A set-aside copy beside a present target is out of date
+// (the new file made it) and is removed.
+void RecoverSetAside(Files& files, const std::string& target);
+
 }  // namespace bv::zip

@@ -170,7 +170,9 @@ public:
     }
     uint64_t Position() const { return pos_; }
     void Finish() {
-        if (!s_->Truncate()) throw WriteFailure();
+        // On the disk before it replaces the old archive: a power loss after the rename must
+        // not leave an archive whose data never reached the disk.
+        if (!s_->Truncate() || !s_->Flush()) throw WriteFailure();
         const bool ok = s_->Close();
         s_.reset();
         if (!ok) throw WriteFailure();
@@ -660,6 +662,10 @@ void TZipWriter::FinishArchive(Run& run) {
 
 // The old archive's entries, all kept unless replaced; none when there is no archive yet.
 void TZipWriter::LoadDirectoryForRebuild(Run& run) {
+    // What a killed run left: the old archive set aside by a two-step replace, temporary
+    // archives that never got their rename.
+    RecoverSetAside(p_.files, ZipName());
+    (void)RemoveStaleUniqueFiles(p_.files, ExtractFilePath(ZipName()), "~bz");
     if (FileExists(p_.files, ZipName())) {
         ReadDirectoryInternal();
     } else {

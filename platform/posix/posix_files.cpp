@@ -138,11 +138,45 @@ long NotFoundError(const std::string& host) {
     return WinError::FileNotFound;
 }
 
+// Windows refuses to delete a file that any process holds open; POSIX would unlink it from
+// under the holder. Every open stream therefore holds a shared lock of the whole file (bound
+// to the open file, so it ends with the last descriptor, also in a killed process), and
+// DeleteFile refuses a file someone holds: a cleanup of stale temporary files never takes
+// the file another running writer is still writing.
+void HoldAgainstDeletion(int fd) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    (void)fcntl(fd, F_OFD_SETLK, &lock);  // a file system without locks just lacks the guard
+}
+
+bool HeldOpen(const std::string& host) {
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool held = fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+void SyncFolderOf(const std::string& host) {
+    const size_t slash = host.find_last_of('/');
+    const std::string folder = slash == std::string::npos || slash == 0 ? std::string("/") : host.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);  // the rename is done either way; only its durability is at stake
+    ::close(fd);
+}
+
 class PosixFileStream : public FileStream {
 public:
     PosixFileStream(int fd, std::string host, bool writable, std::shared_ptr<PosixShareTable> shares,
                     long shareId)
-        : fd_(fd), host_(std::move(host)), writable_(writable), shares_(std::move(shares)), shareId_(shareId) {}
+        : fd_(fd), host_(std::move(host)), writable_(writable), shares_(std::move(shares)), shareId_(shareId) {
+        HoldAgainstDeletion(fd_);
+    }
     ~PosixFileStream() override { Close(); }
 
     size_t Read(void* buffer, size_t count) override {
@@ -184,6 +218,15 @@ public:
         if (!writable_) return false;
         written_ = true;
         return ftruncate(fd_, lseek(fd_, 0, SEEK_CUR)) == 0;
+    }
+    bool Flush() override {
+        if (fd_ < 0 || failed_) return false;
+        while (::fsync(fd_) != 0) {
+            // A file system that cannot sync (a pipe, some network mounts) has nothing to flush.
+            if (errno == EINVAL || errno == EROFS) return true;
+            if (errno != EINTR) return false;
+        }
+        return true;
     }
     bool Close() override {
         if (fd_ < 0) return !failed_;
@@ -395,6 +438,10 @@ bool PosixFiles::DeleteFile(const std::string& path, long* error) {
         SetError(error, WinError::AccessDenied);
         return false;
     }
+    if (S_ISREG(st.st_mode) && HeldOpen(host)) {
+        SetError(error, WinError::SharingViolation);
+        return false;
+    }
     if (unlink(host.c_str()) != 0) { SetError(error, ErrnoToWin(errno)); return false; }
     SetError(error, WinError::Success);
     return true;
@@ -442,6 +489,8 @@ bool PosixFiles::MoveFile(const std::string& from, const std::string& to, bool r
         if (!HostCopy(src, dst)) { SetError(error, WinError::DiskFull); return false; }
         unlink(src.c_str());
     }
+    // A replace is on the disk when it returns, as MOVEFILE_WRITE_THROUGH makes it on Windows.
+    if (replaceExisting) SyncFolderOf(dst);
     SetError(error, WinError::Success);
     return true;
 }

@@ -131,6 +131,8 @@ public:
 
     bool Truncate() override { return SetEndOfFile(handle_) != FALSE; }
 
+    bool Flush() override { return !failed_ && FlushFileBuffers(handle_) != FALSE; }
+
     bool Close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return !failed_;
         // Delayed write errors (network drives) surface when the handle closes.
@@ -245,8 +247,11 @@ public:
         if (!replaceExisting) {
             ok = MoveFileA(from.c_str(), to.c_str()) != FALSE;
         } else {
-            // One rename on the same volume; across volumes a copy as MoveFileA does.
-            ok = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
+            // One rename on the same volume; across volumes a copy as MoveFileA does. Written
+            // through: what the caller does next (clearing archive attributes) must not reach
+            // the disk before the replace does.
+            ok = MoveFileExA(from.c_str(), to.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != FALSE;
             if (!ok && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
                 // Windows 9x has no replacing rename: the old file steps aside under another
                 // name and is deleted only once the new one is in place, so a failure never

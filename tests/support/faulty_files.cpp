@@ -26,6 +26,10 @@ public:
         if (owner_.NextTruncateFails(path_)) return false;
         return inner_->Truncate();
     }
+    bool Flush() override {
+        if (owner_.NextFlushFails(path_)) return false;
+        return inner_->Flush();
+    }
     bool Close() override {
         // The handle goes away either way; only the report of it fails.
         const bool ok = inner_->Close();
@@ -53,6 +57,7 @@ const char* FileOpName(FileOp op) {
         case FileOp::SetAttributes: return "SetAttributes";
         case FileOp::CreateDirectory: return "CreateDirectory";
         case FileOp::CopyFile: return "CopyFile";
+        case FileOp::Flush: return "Flush";
     }
     return "?";
 }
@@ -61,7 +66,7 @@ const std::array<FileOp, kFileOpCount>& AllFileOps() {
     static const std::array<FileOp, kFileOpCount> all = {
         FileOp::Open,          FileOp::Read,            FileOp::Write,   FileOp::Seek,
         FileOp::Truncate,      FileOp::Close,           FileOp::Rename,  FileOp::Delete,
-        FileOp::SetAttributes, FileOp::CreateDirectory, FileOp::CopyFile,
+        FileOp::SetAttributes, FileOp::CreateDirectory, FileOp::CopyFile, FileOp::Flush,
     };
     return all;
 }

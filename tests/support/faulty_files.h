@@ -31,8 +31,9 @@ enum class FileOp {
     SetAttributes,
     CreateDirectory,
     CopyFile,
+    Flush,  // FileStream::Flush
 };
-constexpr int kFileOpCount = 11;
+constexpr int kFileOpCount = 12;
 const char* FileOpName(FileOp op);
 // All kinds, in their order (for tables over every kind).
 const std::array<FileOp, kFileOpCount>& AllFileOps();
@@ -142,6 +143,7 @@ public:
     bool NextSeekFails(const std::string& path) { return Next(FileOp::Seek, path, At(++seeks, failSeekAt)); }
     bool NextReadFails(const std::string& path) { return Next(FileOp::Read, path, false); }
     bool NextTruncateFails(const std::string& path) { return Next(FileOp::Truncate, path, false); }
+    bool NextFlushFails(const std::string& path) { return Next(FileOp::Flush, path, false); }
     // `legacy`: one of the single-shot fields asks for this operation to fail.
     bool Next(FileOp op, const std::string& path, bool legacy, long* error = nullptr,
               const std::string& target = std::string());
