@@ -112,6 +112,9 @@ CopyPlan PlanCopy(const FileEntry& entry, const std::string& setupFolder, const 
             plan.valid = false;
             return plan;
         }
+        // Windows takes "/" as a separator too; the folders to create and to remove are found
+        // by "\", so "data/x.dic" would otherwise miss its folder and fail to copy.
+        std::replace(relative.begin(), relative.end(), '/', '\\');
         plan.destination = install + relative;
         plan.folderToCreate = ExtractFilePath(plan.destination);
         // The first folder below the install folder, so that nested folders go with it.
