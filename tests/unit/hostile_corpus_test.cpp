@@ -30,6 +30,8 @@
 #include "setup/install/install_script.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/recording_setup_views.h"
+#include "tests/unit/install_test_support.h"
 
 namespace bv {
 namespace {
@@ -590,6 +592,64 @@ TEST_F(HostileCorpusTest, InstallPlanRefusesFilesOutsideTheSetupFolder) {
         EXPECT_EQ(plan.destination.find(".."), std::string::npos) << plan.destination;
     }
     EXPECT_GT(refused, 0);
+}
+
+TEST_F(HostileCorpusTest, InstallRunCopiesNothingFromOrToOutside) {
+    test::SetupEnv env(tp);
+    InstallScript script = env.Script(tp.ReadFile(Corpus("setup\\Setup.in")));
+    std::vector<std::string> values = script.progFiles;
+    values.insert(values.end(), script.additionalFiles.begin(), script.additionalFiles.end());
+    ASSERT_GE(values.size(), 20u);
+    // Every source the script names exists in the setup folder, so only the path can stop a
+    // copy; bait of the same names lies beside the setup folder for the names that climb out.
+    std::vector<std::string> hostileSources;
+    for (const std::string& value : values) {
+        const std::string file = ParseFileEntry(value).file;
+        const std::string name = ExtractFileName(file).substr(ExtractFileName(file).find(':') + 1);
+        ASSERT_TRUE(tp.WriteFile(env.folders.setup + name, "Quelle " + name));
+        if (value.find("boese") == std::string::npos) continue;
+        hostileSources.push_back(env.folders.setup + file);
+        ASSERT_TRUE(tp.WriteFile(tp.TempDir() + name, "Köder " + name));
+    }
+    const Tree before = Root();
+    const std::vector<std::string> outsideBefore = Outside();
+    test::RecordingInstallView view;
+    InstallRun run(tp.platform(), env.folders, script, env.Choices(), view);
+    run.setupProgram = env.setupProgram;
+    InstallResult result;
+    {
+        Watchdog watchdog("Setup.in");
+        result = run.Run();
+    }
+    const Tree after = Root();
+    // On Windows the run registers itself in the real registry; the entry goes again.
+    if (test::TestPlatform::IsWindows()) {
+        std::string entry = script.uninstallName;
+        entry.erase(std::remove(entry.begin(), entry.end(), ' '), entry.end());
+        (void)tp.registry().DeleteKeyTree(RegRoot::LocalMachine,
+                                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entry);
+    }
+    EXPECT_EQ(result.outcome, InstallOutcome::Completed);
+    EXPECT_EQ(Outside(), outsideBefore);
+    // New files only in the install folder, the Windows folder (the uninstaller), the program
+    // folder of the start menu and the temporary folder, and none from a name that climbs out.
+    for (const auto& [path, content] : after) {
+        if (before.count(path)) continue;
+        EXPECT_EQ(path.find("boese"), std::string::npos) << path;
+        EXPECT_TRUE(StartsWith(path, env.installFolder + "\\") || StartsWith(path, env.folders.windows + "\\") ||
+                    StartsWith(path, env.folders.programsMenu + "\\") || StartsWith(path, env.folders.temp))
+            << path;
+    }
+    // Each refused entry is reported once, in German, naming its source; nothing else is.
+    std::vector<std::string> texts;
+    for (const test::RecordedMessage& m : tp.prompter().messages) texts.push_back(m.text);
+    EXPECT_EQ(texts.size(), hostileSources.size()) << ::testing::PrintToString(texts);
+    for (const std::string& source : hostileSources) {
+        const auto naming = std::count_if(texts.begin(), texts.end(), [&](const std::string& text) {
+            return StartsWith(text, "Konnte Datei " + source + " nicht nach ");
+        });
+        EXPECT_EQ(naming, 1) << source;
+    }
 }
 
 }  // namespace

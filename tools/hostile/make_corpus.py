@@ -362,6 +362,7 @@ def make_setup(out):
     # Every entry that names "boese" points outside the setup or the install folder.
     write(out, "setup/Setup.in", (
         "[InstallInfo]\r\nApplicationName=Feind\r\nUninstallName=Feind 1\r\n"
+        "DefaultUnistallFileName=FeindUn.exe\r\n"
         "[ProgFiles]\r\n"
         "F1=..\\boese1.txt\r\nF2=C:\\boese2.txt\r\nF3=\\boese3.txt\r\nF4=/boese4.txt\r\n"
         "F5=..\\..\\Windows\\boese5.txt\r\nF6=C:boese6.txt\r\nF7=Ordner/..\\../boese7.txt\r\n"
