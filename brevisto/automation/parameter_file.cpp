@@ -124,7 +124,10 @@ ParameterFile ReadParameterFile(Platform& platform, const std::string& path) {
     ini.SetSection("AllFolders");
     result.allFolders = ini.ReadFlag("ALL");
     const std::string& store = result.identity.StoreRoot;
-    MarkChangedMailFiles(platform, store, result.identity.KeyName);
+    // Without "MailPath" the reader's placeholder would name a folder relative to wherever
+    // the program was started: such a file has no store, nothing is marked or chosen.
+    const bool haveStore = IsAbsolutePath(store);
+    if (haveStore) MarkChangedMailFiles(platform, store, result.identity.KeyName);
 
     if (!result.allFolders) {
         std::vector<std::string> keys;
@@ -140,12 +143,12 @@ ParameterFile ReadParameterFile(Platform& platform, const std::string& path) {
             result.folderNames.push_back(name);
             // The wizard writes bare file names of the store; anything else (a path edited
             // in by hand, "..\x") would reach outside the store and is left out.
-            if (IsPlainFileName(fileName) && FileExists(platform.files, store + fileName))
+            if (haveStore && IsPlainFileName(fileName) && FileExists(platform.files, store + fileName))
                 result.autoFolders.push_back(MailFolderChoice{store + fileName, name});
         }
     } else {
         TMailFolderTree tree(platform);
-        if (tree.ReadFolderIndex(store)) {
+        if (haveStore && tree.ReadFolderIndex(store)) {
             for (const TMailFolderFile& file : tree.PresentFolderFiles())
                 result.autoFolders.push_back(MailFolderChoice{file.Path, file.FileName});
         }

@@ -327,6 +327,14 @@ TEST_F(ParameterFileTest, OnlyBareFileNamesOfTheStoreAreChosen) {
     EXPECT_EQ(p.folderNames.size(), 6u);
     ASSERT_EQ(p.autoFolders.size(), 1u);
     EXPECT_EQ(p.autoFolders[0].path, store + "b.dbx");
+
+    // A file without "MailPath" has no store at all, not one relative to the working folder.
+    const std::string noStore = tp.TempDir() + "ohne.BVT";
+    ASSERT_TRUE(tp.WriteFile(noStore, "[Identity]\r\nName=Zweite\r\n[Setup]\r\nPasswort=\r\n"
+                                      "[Folders]\r\nF0=b.dbx\r\n"));
+    const ParameterFile q = ReadParameterFile(tp.platform(), noStore);
+    EXPECT_EQ(q.folderNames, (std::vector<std::string>{"b.dbx"}));
+    EXPECT_TRUE(q.autoFolders.empty());
 }
 
 TEST_F(ParameterFileTest, OnlyAOneSwitchesAnOptionOn) {

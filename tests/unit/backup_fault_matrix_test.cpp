@@ -463,9 +463,14 @@ protected:
             counts << test::FileOpName(op) << "=" << ref.seen[static_cast<size_t>(op)] << " ";
         RecordProperty(kind == 0 ? "full_operations" : "update_operations", counts.str());
         ASSERT_GT(ref.seen[static_cast<size_t>(FileOp::Write)], 5) << counts.str();
+        int cases = 0;
         for (FileOp op : kMatrixKinds)
             for (int at = 1; at <= ref.seen[static_cast<size_t>(op)]; ++at)
-                for (FaultMode mode : {FaultMode::Once, FaultMode::Lasting}) RunCase(kind, ref, op, at, mode);
+                for (FaultMode mode : {FaultMode::Once, FaultMode::Lasting}) {
+                    RunCase(kind, ref, op, at, mode);
+                    ++cases;
+                }
+        RecordProperty("fault_cases", cases);
     }
 
     // A cancel answered with Yes at every point where the run lets messages through.
@@ -507,6 +512,7 @@ protected:
             EXPECT_EQ(HistoryNow(), HistoryBefore()) << "the cancelled run changed the backup history";
             EXPECT_EQ(LastLogStatus(tp.ReadFile(backups + kLogName)), "ABGEBROCHEN");
         }
+        RecordProperty("fault_cases", ref.pumpCalls);
         EXPECT_GT(cancelled, 0);
     }
 

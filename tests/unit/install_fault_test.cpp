@@ -140,6 +140,7 @@ TEST(InstallFaults, EveryFaultOfAnInstallIsReportedAndLeavesARemovableInstall) {
         faults = Faults(reference.files, reference.registry);
     }
     ASSERT_GT(faults.size(), 20u);
+    ::testing::Test::RecordProperty("fault_cases", static_cast<int>(faults.size()));
 
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.Name());
@@ -203,6 +204,7 @@ TEST(InstallFaults, EveryFaultOfAnUninstallIsReportedOrUndoneAtTheRestart) {
         faults = Faults(reference.files, reference.registry);
     }
     ASSERT_GT(faults.size(), 10u);
+    ::testing::Test::RecordProperty("fault_cases", static_cast<int>(faults.size()));
 
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.Name());

@@ -726,7 +726,7 @@ TEST_F(GeneratedChainFaultTest, AFaultAnywhereLeavesTheUsersFilesWholeAndTheEndT
     std::array<int, test::kFileOpCount> counts{};
     for (test::FileOp op : test::AllFileOps()) counts[static_cast<size_t>(op)] = counting.Seen(op);
 
-    int failedRuns = 0;
+    int failedRuns = 0, cases = 0;
     for (test::FileOp op : test::AllFileOps()) {
         const int seen = counts[static_cast<size_t>(op)];
         // A spread over the operations of the kind, the first and the last included: one-off
@@ -740,6 +740,7 @@ TEST_F(GeneratedChainFaultTest, AFaultAnywhereLeavesTheUsersFilesWholeAndTheEndT
                 test::FaultyFiles faulty(tp.files());
                 faulty.FailAt(op, at, mode);
                 std::map<std::string, std::string> placed;
+                ++cases;
                 const TransferOutcome outcome = run(faulty, placed);
                 for (const std::string& path : userFiles)
                     EXPECT_TRUE(placed[path] == "alt" || placed[path] == saved[path]) << path;
@@ -758,6 +759,7 @@ TEST_F(GeneratedChainFaultTest, AFaultAnywhereLeavesTheUsersFilesWholeAndTheEndT
             }
         }
     }
+    RecordProperty("fault_cases", cases);
     EXPECT_GT(failedRuns, 0);
 }
 
