@@ -18,8 +18,7 @@ CXX=${FUZZ_CXX:-clang++}
 FLAGS=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$ROOT")
 
-PLATFORM_SOURCES=(platform/path.cpp platform/ansi.cpp platform/portable_profile.cpp platform/locale_date.cpp
-                  platform/posix/*.cpp)
+PLATFORM_SOURCES=(platform/*.cpp platform/posix/*.cpp)
 declare -A TARGET_SOURCES=(
   [regfile_import_fuzz]="brevisto/regfile/*.cpp"
   [dbx_folders_fuzz]="brevisto/mailstore/*.cpp"
@@ -56,7 +55,7 @@ build_one() {
   printf '%s\n' "${sources[@]}" |
     xargs -P 2 -I{} bash -c 'FLAGS=($FLAGS_TEXT); compile_one "$1"' _ {}
   for src in "${sources[@]}"; do objs+=("$OUT/obj/${src%.cpp}.o"); done
-  "$CXX" "${FLAGS[@]}" -o "$OUT/$target" "${objs[@]}" -lz
+  "$CXX" "${FLAGS[@]}" -pthread -o "$OUT/$target" "${objs[@]}" -lz
   echo "built $OUT/$target"
 }
 
@@ -79,7 +78,7 @@ seed_corpus() {
     wm_store_fuzz)
       # No public store file has this layout: the seeds come from the tests' generator.
       "$CXX" -std=c++17 -g -O1 -fsanitize=address,undefined -I"$ROOT" -o "$OUT/wm_store_seeds" \
-        tests/fuzz/wm_store_seeds.cpp tests/support/wm_store_writer.cpp "${PLATFORM_SOURCES[@]}"
+        tests/fuzz/wm_store_seeds.cpp tests/support/wm_store_writer.cpp "${PLATFORM_SOURCES[@]}" -pthread -lz
       "$OUT/wm_store_seeds" "$dir" ;;
     install_script_fuzz)
       cp -f resources/dist/Setup.in "$dir/seed-setup.in"
