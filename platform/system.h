@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "platform/worker_pool.h"
 
 namespace bv {
 
@@ -113,6 +114,13 @@ public:
     // Prints text lines on the default printer with one-inch margins under a job title.
     virtual bool PrintText(const std::vector<std::string>& /*lines*/, const std::string& /*jobTitle*/) {
         return false;
+    }
+
+    // Processors the program may use (at least 1), and a pool of worker threads; a pool of
+    // one worker runs its jobs on the caller, so a single processor gets no extra thread.
+    virtual unsigned ProcessorCount() { return 1; }
+    virtual std::unique_ptr<WorkerPool> CreateWorkerPool(unsigned /*workers*/) {
+        return CreateInlineWorkerPool();
     }
 
     // Services the installer uses; false (or nothing) where the system has none.

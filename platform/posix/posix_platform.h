@@ -185,6 +185,11 @@ public:
     bool RegisterServer(const std::string& library, bool unregister) override;
     std::unique_ptr<LibraryFunction> LoadLibraryFunction(const std::string& library,
                                                          const std::string& function) override;
+    // The host's processors unless `processors` says otherwise; the pool runs on threads.
+    unsigned ProcessorCount() override;
+    std::unique_ptr<WorkerPool> CreateWorkerPool(unsigned workers) override;
+
+    unsigned processors = 0;  // 0: the host's
 
     // What the installer asked of the system, for tests.
     bool isAdmin = true;

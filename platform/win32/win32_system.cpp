@@ -8,6 +8,7 @@
 #include "platform/win32/win32_functions.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_print.h"
+#include "platform/win32/win32_worker_pool.h"
 
 #include <mmsystem.h>
 
@@ -398,6 +399,11 @@ public:
         if (server) server();
         FreeLibrary(module);
         return server != nullptr;
+    }
+
+    unsigned ProcessorCount() override { return Win32ProcessorCount(); }
+    std::unique_ptr<WorkerPool> CreateWorkerPool(unsigned workers) override {
+        return CreateWin32WorkerPool(workers);
     }
 
     std::unique_ptr<LibraryFunction> LoadLibraryFunction(const std::string& library,
