@@ -47,8 +47,7 @@ public:
     [[nodiscard]] virtual bool Truncate() = 0;  // ends the file at the current position
     // Writes everything written so far through to the disk: a file that replaces another
     // must be on the disk before the rename is, or a power loss leaves an empty file.
-    // A stream that cannot flush says so rather than promise what it cannot keep.
-    [[nodiscard]] virtual bool Flush() { return false; }
+    [[nodiscard]] virtual bool Flush() = 0;
     // Flushes and closes; false if anything written could not be stored.
     [[nodiscard]] virtual bool Close() = 0;
 };

@@ -535,6 +535,7 @@ public:
             uint64_t Position() override { return inner->Position(); }
             uint64_t Size() override { return inner->Size(); }
             bool Truncate() override { return inner->Truncate(); }
+            bool Flush() override { return inner->Flush(); }
             bool Close() override { return inner->Close(); }
         };
         auto refusing = std::make_unique<Refusing>();
