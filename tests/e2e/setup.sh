@@ -326,6 +326,9 @@ test_setup_run_page() {
 # removed again by its registered uninstaller.
 test_setup_release_folder() {
   [ -f "$ROOT/dist/Setup.in" ] && [ -f "$ROOT/dist/SETUP.EXE" ] || skip "no dist/ (./run dist assembles it)"
+  # dist/ holds the i686 release, which a 64-bit prefix cannot start.
+  [ "$("$ROOT/tools/wine/program-arch.sh" "$ROOT/dist/SETUP.EXE")" = "$WINEARCH" ] ||
+    skip "dist/ is built for another architecture than this run"
   local cd
   cd=$(test_dir cd)
   cp "$ROOT"/dist/* "$cd/"

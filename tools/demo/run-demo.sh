@@ -7,6 +7,8 @@
 #   tools/demo/run-demo.sh [BUILD-DIR]     (default build/mingw32; its programs' architecture
 #                                           decides the prefix's)
 set -euo pipefail
+# shellcheck source=tools/wine/host.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../wine/host.sh"
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(realpath "${1:-$ROOT/build/mingw32}")

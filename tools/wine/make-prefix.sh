@@ -6,6 +6,8 @@
 #                                                    is complete and of this Wine)
 # A win32 prefix has no WoW64 folders, as on Windows XP; it needs Wine's 32-bit half.
 set -euo pipefail
+# shellcheck source=tools/wine/host.sh
+source "$(dirname "${BASH_SOURCE[0]}")/host.sh"
 
 [ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 <prefix dir> [win32|win64]" >&2; exit 2; }
 PREFIX=$(realpath -m "$1")
@@ -17,7 +19,7 @@ RECIPE=3
 # A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs
 # ("could not load kernel32.dll"): the key names the architecture and that half too.
 WINE32=no
-[ -x /usr/lib/wine/wine ] && WINE32=yes
+host_runs_32bit && WINE32=yes
 KEY="recipe=$RECIPE arch=$ARCH wine32=$WINE32"
 
 complete() { [ "$(cat "$MARK" 2>/dev/null)" = "$KEY" ]; }
@@ -31,7 +33,8 @@ complete && exit 0
 
 command -v wine >/dev/null || { echo "wine is not installed (./run deps)" >&2; exit 1; }
 command -v wineboot >/dev/null || { echo "wineboot is not installed (./run deps)" >&2; exit 1; }
-[ "$ARCH" = win64 ] || [ "$WINE32" = yes ] || { echo "32-bit Wine is not installed (./run deps)" >&2; exit 1; }
+[ "$ARCH" = win64 ] || [ "$WINE32" = yes ] ||
+  { echo "32-bit Wine is not installed (./run deps), or this machine runs no 32-bit programs" >&2; exit 1; }
 # The tests run German; Wine rewrites the user's locale settings whenever the locale
 # changes, so the prefix is made under the same locale.
 locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' \

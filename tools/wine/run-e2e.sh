@@ -11,6 +11,8 @@
 # Prints "e2e: N passed, M failed, K skipped"; the exit code is non-zero on failures.
 # Screenshots go to build/screenshots/.
 set -euo pipefail
+# shellcheck source=tools/wine/host.sh
+source "$(dirname "${BASH_SOURCE[0]}")/host.sh"
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 SELF=$ROOT/tools/wine/run-e2e.sh

@@ -4,6 +4,8 @@
 #   tools/wine/run-unit-tests.sh <unit_tests.exe> [gtest options...]
 # The exit code is the test program's.
 set -euo pipefail
+# shellcheck source=tools/wine/host.sh
+source "$(dirname "${BASH_SOURCE[0]}")/host.sh"
 
 [ $# -ge 1 ] || { echo "usage: $0 <exe> [gtest options...]" >&2; exit 2; }
 EXE=$(realpath "$1")
