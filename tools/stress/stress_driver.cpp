@@ -42,6 +42,7 @@
 #include "platform/posix/posix_platform.h"
 #include "tests/support/faulty_files.h"
 #include "tests/support/oe_identity.h"
+#include "tests/support/recording_view.h"
 
 namespace {
 
@@ -90,17 +91,6 @@ std::string Noise(size_t size, uint32_t seed) {
     for (char& c : out) c = static_cast<char>(rng() >> 24);
     return out;
 }
-
-class NullView : public BackupView {
-public:
-    void SetStatus(const std::string&, StatusColor) override {}
-    void SetIcon(BackupGroup, int) override {}
-    void ShowGroup(BackupGroup, bool) override {}
-    void SetTotalProgress(int) override {}
-    void SetFileProgress(int) override {}
-    void AppendReport(const std::string&) override {}
-    void ClearReport() override {}
-};
 
 // Windows 9x has no replacing rename: the Win32 backend sets the old file aside under
 // "<name>.~bv", renames the new one into place and then deletes the aside copy. The POSIX
@@ -464,7 +454,7 @@ public:
         o.backupName = name;
         o.save.fill(true);
         for (const TMailFolderFile& f : tree.CheckedFolderFiles()) o.mailFolders.push_back({f.Path, f.FolderName});
-        NullView view;
+        test::RecordingView view;
         BackupRun run(p, view, o);
         const BackupOutcome outcome = run.Execute();
         return outcome.succeeded ? 0 : 3;
