@@ -44,6 +44,7 @@ struct PumpRunaway {};
 const FileOp kMatrixKinds[] = {
     FileOp::Open,   FileOp::Read,          FileOp::Write,           FileOp::Close,    FileOp::Rename,
     FileOp::Delete, FileOp::SetAttributes, FileOp::CreateDirectory, FileOp::CopyFile,
+    FileOp::Flush,
 };
 
 std::string Label(FileOp op, int at, FaultMode mode) {
