@@ -3,7 +3,9 @@
 // event it raises on itself; the jobs only compute.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace bv {
@@ -27,6 +29,34 @@ public:
     // Drops every job not yet started and returns at once; the running ones end by
     // themselves (a job is small), Wait tells which. The pool stays usable.
     virtual void Cancel() = 0;
+};
+
+// The bookkeeping of the threaded pools: tickets, the jobs not yet started and how each
+// ended. Not locked itself: each backend keeps it under its own lock.
+class WorkerJobBook {
+public:
+    enum class Outcome { Pending, Ran, NotRan };
+
+    WorkerPool::Ticket Add(std::function<void()> job);
+    // The oldest queued job, now marked running; false when none is queued.
+    bool TakeNext(WorkerPool::Ticket& ticket, std::function<void()>& job);
+    void Ended(WorkerPool::Ticket ticket, bool ran);
+    void DropQueued();
+    // How the job stands; an ended (or unknown) ticket is forgotten, as Wait wants.
+    Outcome Collect(WorkerPool::Ticket ticket);
+
+    // Runs a job on the calling thread: true when it returned, false when it threw.
+    static bool Run(std::function<void()>& job);
+
+private:
+    enum class State { Queued, Running, Done, Failed, Dropped };
+    struct Entry {
+        std::function<void()> job;
+        State state = State::Queued;
+    };
+    std::deque<WorkerPool::Ticket> queue_;
+    std::map<WorkerPool::Ticket, Entry> entries_;
+    WorkerPool::Ticket next_ = 1;
 };
 
 // The pool without threads: each job runs inside Submit.

@@ -1,8 +1,5 @@
-// The worker pool of the POSIX backend: the same bookkeeping as the Win32 pool, on
-// standard threads.
+// The worker pool of the POSIX backend: the shared job book on standard threads.
 #include <condition_variable>
-#include <deque>
-#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,7 +19,7 @@ public:
         {
             std::lock_guard<std::mutex> hold(lock_);
             stopping_ = true;
-            DropQueued();
+            book_.DropQueued();
         }
         queued_.notify_all();
         for (std::thread& thread : threads_) thread.join();
@@ -34,9 +31,7 @@ public:
         Ticket ticket;
         {
             std::lock_guard<std::mutex> hold(lock_);
-            ticket = next_++;
-            entries_[ticket].job = std::move(job);
-            queue_.push_back(ticket);
+            ticket = book_.Add(std::move(job));
         }
         queued_.notify_one();
         return ticket;
@@ -45,13 +40,8 @@ public:
     bool Wait(Ticket ticket) override {
         std::unique_lock<std::mutex> hold(lock_);
         for (;;) {
-            auto found = entries_.find(ticket);
-            if (found == entries_.end()) return false;
-            const State state = found->second.state;
-            if (state != State::Queued && state != State::Running) {
-                entries_.erase(found);
-                return state == State::Done;
-            }
+            const WorkerJobBook::Outcome outcome = book_.Collect(ticket);
+            if (outcome != WorkerJobBook::Outcome::Pending) return outcome == WorkerJobBook::Outcome::Ran;
             ended_.wait(hold);
         }
     }
@@ -59,48 +49,25 @@ public:
     void Cancel() override {
         {
             std::lock_guard<std::mutex> hold(lock_);
-            DropQueued();
+            book_.DropQueued();
         }
         ended_.notify_all();
     }
 
 private:
-    enum class State { Queued, Running, Done, Failed, Dropped };
-    struct Entry {
-        std::function<void()> job;
-        State state = State::Queued;
-    };
-
-    void DropQueued() {
-        for (Ticket ticket : queue_) {
-            Entry& entry = entries_[ticket];
-            entry.state = State::Dropped;
-            entry.job = nullptr;
-        }
-        queue_.clear();
-    }
-
     void Work() {
         std::unique_lock<std::mutex> hold(lock_);
         for (;;) {
-            queued_.wait(hold, [this] { return stopping_ || !queue_.empty(); });
-            if (queue_.empty()) return;  // stopping
-            const Ticket ticket = queue_.front();
-            queue_.pop_front();
-            std::function<void()> job = std::move(entries_[ticket].job);
-            entries_[ticket].state = State::Running;
+            Ticket ticket = 0;
+            std::function<void()> job;
+            bool took = false;
+            queued_.wait(hold, [&] { return (took = book_.TakeNext(ticket, job)) || stopping_; });
+            if (!took) return;  // stopping with nothing queued
             hold.unlock();
-
-            bool ran = false;
-            try {
-                job();
-                ran = true;
-            } catch (...) {
-            }
+            const bool ran = WorkerJobBook::Run(job);
             job = nullptr;  // what it holds is released here, before the caller sees the end
-
             hold.lock();
-            entries_[ticket].state = ran ? State::Done : State::Failed;
+            book_.Ended(ticket, ran);
             ended_.notify_all();
         }
     }
@@ -109,9 +76,7 @@ private:
     std::condition_variable queued_;
     std::condition_variable ended_;
     std::vector<std::thread> threads_;
-    std::deque<Ticket> queue_;
-    std::map<Ticket, Entry> entries_;
-    Ticket next_ = 1;
+    WorkerJobBook book_;
     bool stopping_ = false;
 };
 

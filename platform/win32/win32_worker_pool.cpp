@@ -3,8 +3,6 @@
 // Condition variables and slim locks arrived with Vista, so they are not used.
 #include "platform/win32/win32_worker_pool.h"
 
-#include <deque>
-#include <map>
 #include <vector>
 
 #include "platform/win32/win32_api.h"
@@ -31,7 +29,7 @@ public:
     ~Win32WorkerPool() override {
         EnterCriticalSection(&lock_);
         stopping_ = true;
-        DropQueued();
+        book_.DropQueued();
         LeaveCriticalSection(&lock_);
         if (!threads_.empty()) ReleaseSemaphore(queued_, static_cast<LONG>(threads_.size()), nullptr);
         for (HANDLE thread : threads_) {
@@ -46,13 +44,14 @@ public:
     unsigned Workers() const override { return static_cast<unsigned>(threads_.size()); }
 
     Ticket Submit(std::function<void()> job) override {
-        if (threads_.empty()) return RunHere(std::move(job));
         EnterCriticalSection(&lock_);
-        const Ticket ticket = next_++;
-        Entry& entry = entries_[ticket];
-        entry.job = std::move(job);
-        queue_.push_back(ticket);
+        const Ticket ticket = book_.Add(std::move(job));
         LeaveCriticalSection(&lock_);
+        if (threads_.empty()) {
+            // Without threads (none could be made) the pool still works, on the caller.
+            RunNextHere();
+            return ticket;
+        }
         ReleaseSemaphore(queued_, 1, nullptr);
         return ticket;
     }
@@ -60,18 +59,9 @@ public:
     bool Wait(Ticket ticket) override {
         for (;;) {
             EnterCriticalSection(&lock_);
-            auto found = entries_.find(ticket);
-            if (found == entries_.end()) {
-                LeaveCriticalSection(&lock_);
-                return false;
-            }
-            const State state = found->second.state;
-            if (state != State::Queued && state != State::Running) {
-                entries_.erase(found);
-                LeaveCriticalSection(&lock_);
-                return state == State::Done;
-            }
+            const WorkerJobBook::Outcome outcome = book_.Collect(ticket);
             LeaveCriticalSection(&lock_);
+            if (outcome != WorkerJobBook::Outcome::Pending) return outcome == WorkerJobBook::Outcome::Ran;
             // Auto-reset and set after every end: a wake-up for another job only loops.
             WaitForSingleObject(ended_, INFINITE);
         }
@@ -79,43 +69,29 @@ public:
 
     void Cancel() override {
         EnterCriticalSection(&lock_);
-        DropQueued();
+        book_.DropQueued();
         LeaveCriticalSection(&lock_);
         SetEvent(ended_);
     }
 
 private:
-    enum class State { Queued, Running, Done, Failed, Dropped };
-    struct Entry {
+    // Takes the next queued job and runs it on this thread; false when none was queued.
+    // The semaphore keeps counting jobs that Cancel dropped: a worker that wakes for one
+    // finds nothing and waits again.
+    bool RunNextHere() {
+        Ticket ticket = 0;
         std::function<void()> job;
-        State state = State::Queued;
-    };
-
-    // Without threads (none could be made) the pool still works, on the caller.
-    Ticket RunHere(std::function<void()> job) {
-        const Ticket ticket = next_++;
-        entries_[ticket].state = Run(job) ? State::Done : State::Failed;
-        return ticket;
-    }
-
-    static bool Run(std::function<void()>& job) {
-        try {
-            job();
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-
-    // Under the lock. The semaphore keeps counting the dropped jobs: a worker that wakes
-    // for one finds the queue empty and waits again.
-    void DropQueued() {
-        for (Ticket ticket : queue_) {
-            Entry& entry = entries_[ticket];
-            entry.state = State::Dropped;
-            entry.job = nullptr;
-        }
-        queue_.clear();
+        EnterCriticalSection(&lock_);
+        const bool took = book_.TakeNext(ticket, job);
+        LeaveCriticalSection(&lock_);
+        if (!took) return false;
+        const bool ran = WorkerJobBook::Run(job);
+        job = nullptr;  // what it holds is released on this thread, before the caller sees the end
+        EnterCriticalSection(&lock_);
+        book_.Ended(ticket, ran);
+        LeaveCriticalSection(&lock_);
+        SetEvent(ended_);
+        return true;
     }
 
     static DWORD WINAPI Main(LPVOID self) {
@@ -126,26 +102,11 @@ private:
     void Work() {
         for (;;) {
             WaitForSingleObject(queued_, INFINITE);
+            if (RunNextHere()) continue;
             EnterCriticalSection(&lock_);
-            if (queue_.empty()) {
-                const bool stop = stopping_;
-                LeaveCriticalSection(&lock_);
-                if (stop) return;
-                continue;
-            }
-            const Ticket ticket = queue_.front();
-            queue_.pop_front();
-            std::function<void()> job = std::move(entries_[ticket].job);
-            entries_[ticket].state = State::Running;
+            const bool stop = stopping_;
             LeaveCriticalSection(&lock_);
-
-            const bool ran = Run(job);
-            job = nullptr;  // what it holds is released on this thread, before the caller sees the end
-
-            EnterCriticalSection(&lock_);
-            entries_[ticket].state = ran ? State::Done : State::Failed;
-            LeaveCriticalSection(&lock_);
-            SetEvent(ended_);
+            if (stop) return;
         }
     }
 
@@ -153,9 +114,7 @@ private:
     HANDLE queued_ = nullptr;
     HANDLE ended_ = nullptr;
     std::vector<HANDLE> threads_;
-    std::deque<Ticket> queue_;
-    std::map<Ticket, Entry> entries_;
-    Ticket next_ = 1;
+    WorkerJobBook book_;
     bool stopping_ = false;
 };
 
