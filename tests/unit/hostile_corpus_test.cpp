@@ -18,7 +18,6 @@
 #include "brevisto/archive/zip_reader.h"
 #include "brevisto/automation/parameter_file.h"
 #include "brevisto/mailstore/dbx_file.h"
-#include "brevisto/regfile/ex_registry.h"
 #include "brevisto/regfile/text_file.h"
 #include "brevisto/transfer/account_file.h"
 #include "brevisto/transfer/reg_snapshot.h"
@@ -364,52 +363,16 @@ TEST_F(HostileCorpusTest, DbxTreesEndAndStayWithinTheHeaderCount) {
 
 // --- REGEDIT4 snapshots ----------------------------------------------------------------------
 
-// A registry that only writes down where the import would write.
-class RecordingRegistry : public Registry {
-public:
-    struct Write {
-        RegRoot root;
-        std::string path;
-        std::string value;  // empty for a key
-        size_t size = 0;
-    };
-    std::vector<Write> writes;
-
-    long KeyExists(RegRoot, const std::string&) override { return WinError::Success; }
-    long CreateKey(RegRoot root, const std::string& path) override {
-        writes.push_back({root, path, std::string(), 0});
-        return WinError::Success;
-    }
-    long DeleteKeyTree(RegRoot, const std::string&) override { return WinError::AccessDenied; }
-    long QueryValue(RegRoot, const std::string&, const std::string&, RegValue&) override {
-        return WinError::FileNotFound;
-    }
-    long SetValue(RegRoot root, const std::string& path, const std::string& name, uint32_t,
-                  const Bytes& data) override {
-        writes.push_back({root, path, name.empty() ? "@" : name, data.size()});
-        return WinError::Success;
-    }
-    long DeleteValue(RegRoot, const std::string&, const std::string&) override { return WinError::AccessDenied; }
-    long EnumSubKeys(RegRoot, const std::string&, std::vector<std::string>& out) override {
-        out.clear();
-        return WinError::Success;
-    }
-    long EnumValues(RegRoot, const std::string&, std::vector<RegValue>& out) override {
-        out.clear();
-        return WinError::Success;
-    }
-};
-
 // Below HKEY_CURRENT_USER\Software\Microsoft\<program>\, with no component that is empty,
 // "." or "..", and no NUL.
-bool InsideProgramKey(const RecordingRegistry::Write& w, const std::string& program) {
+bool InsideProgramKey(const RegSnapshotLine& key, const std::string& program) {
     const std::string prefix = "SOFTWARE\\MICROSOFT\\" + AnsiUpperCase(program) + "\\";
-    if (w.root != RegRoot::CurrentUser || !StartsWith(AnsiUpperCase(w.path), prefix)) return false;
-    if (w.path.find('\0') != std::string::npos) return false;
+    if (key.root != RegRoot::CurrentUser || !StartsWith(AnsiUpperCase(key.path), prefix)) return false;
+    if (key.path.find('\0') != std::string::npos) return false;
     size_t start = 0;
     for (;;) {
-        const size_t next = w.path.find('\\', start);
-        const std::string part = w.path.substr(start, next == std::string::npos ? std::string::npos : next - start);
+        const size_t next = key.path.find('\\', start);
+        const std::string part = key.path.substr(start, next == std::string::npos ? std::string::npos : next - start);
         if (part.empty() || part == "." || part == "..") return false;
         if (next == std::string::npos) return true;
         start = next + 1;
@@ -438,24 +401,26 @@ TEST_F(HostileCorpusTest, RegSnapshotsWriteOnlyBelowTheMailProgramKey) {
                 const ConvertedSnapshot converted = ConvertSnapshot(tp.files(), tp.system(), path, kind, program);
                 const std::string rewritten = tp.TempDir() + "reg\\umgeschrieben.reg";
                 ASSERT_TRUE(WriteTextLines(tp.files(), rewritten, converted.lines));
-                // The import exactly as the transfer runs it, into a registry that records.
-                RecordingRegistry recorder;
-                TExRegistry importer(recorder, tp.files(), tp.system());
-                importer.RootKey = RegRoot::CurrentUser;
+                // What the import would write, through the same reader, which only records:
+                // every key line, and every value under the key line before it.
+                std::vector<RegSnapshotLine> lines;
                 try {
-                    importer.ImportFromRegFile(rewritten);
+                    ReadRegSnapshotLines(tp.files(), tp.system(), rewritten, lines);
                 } catch (const std::exception& e) {
                     ADD_FAILURE() << "the rewritten file does not import: " << e.what();
                 }
-                for (const auto& w : recorder.writes) {
-                    EXPECT_TRUE(InsideProgramKey(w, program))
-                        << static_cast<int>(w.root) << " " << w.path << " " << w.value;
-                    longestValue = std::max(longestValue, w.size);
+                for (const RegSnapshotLine& line : lines) {
+                    if (line.isKey) {
+                        EXPECT_TRUE(InsideProgramKey(line, program)) << static_cast<int>(line.root) << " " << line.path;
+                        continue;
+                    }
+                    EXPECT_FALSE(line.beforeAnyKey) << "a value outside any key: " << line.value.name;
+                    longestValue = std::max(longestValue, line.value.data.size());
                 }
                 // The identity's own keys of the corpus survive the rewriting (the blocked
                 // senders take only their criteria).
                 if (std::string(kind) != kBlockedSendersSnapshot) {
-                    EXPECT_FALSE(recorder.writes.empty());
+                    EXPECT_FALSE(lines.empty());
                 }
             }
         }
